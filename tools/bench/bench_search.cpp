@@ -1,0 +1,4 @@
+#include "bench.h"
+
+// Not written yet.
+int BenchSearch() { return 0; }
