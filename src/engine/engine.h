@@ -20,6 +20,13 @@ extern int64_t Increment;
 extern int64_t MoveBudget;
 extern int64_t SearchStart;
 extern int64_t LastOwnClock;  // the engine's clock from the last time command, -1 before any
+// Clock value at which the engine's own search stops whatever its depth, so that no move
+// can overrun the engine's clock; -1 when no clock is known.
+extern int64_t MoveDeadline;
+// Result of the last IterativeDeepening run: {score in the low 16 bits, move in the high 16 bits}.
+extern uint32_t SearchResult;
+// The predicted reply is made and taken back through this record, kept apart from the search's.
+extern PlyRecord PonderRecord;
 
 // ---- Log ("Tirvex.log") ----
 void OpenLog();
@@ -32,10 +39,19 @@ void LogText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // ---- Platform ----
 // Milliseconds since program start.
 int64_t Now();
-// Bytes waiting on standard input; 1 when the input is closed or broken.
+// Bytes waiting on standard input, 0 when a word read would wait (white space alone is
+// consumed); 1 when the input is closed or broken.
 int InputPending();
-// Reads one whitespace-separated word into buffer; false at end of input.
+// Reads one whitespace-separated word into buffer; false at end of input. A word longer than
+// size - 1 characters is consumed whole, its start is kept and InputOverflow is set.
 bool ReadWord(char* buffer, int size);
+// Reads the rest of the current input line (line end excluded); false at end of input. An
+// over-long line is consumed whole, its start kept and InputOverflow set.
+bool ReadLine(char* buffer, int size);
+extern bool InputOverflow;
+// Reads a decimal integer word (sign allowed, reading stops at the first non-digit); false,
+// with value unchanged, for a word without digits or an over-long one.
+bool ReadInteger(int* value);
 void IgnoreInterrupts();
 
 // ---- Commands and control ----
@@ -43,10 +59,19 @@ bool Startup();
 void CommandLoop();
 void StopEngine();
 void ComputeMoveBudget(int ownClock, int opponentClock);
+// Reads the three argument words of a time command (own clock, a word, opponent's clock),
+// logs them followed by suffix (unflushed) and computes the move budget.
+void ReadClockCommand(const char* suffix);
+// Longest time in milliseconds one move may take with ownClock milliseconds on the engine's clock.
+int64_t HardTimeLimit(int64_t ownClock);
 bool TimeUp();
 void PollInput();
 void StartEngine(bool goodPonder);
 void think();
+// Takes the predicted reply back when one is made on the board for pondering.
+void RetractPrediction();
+// The predicted reply came true: it becomes a game move (GamePly and SearchAge advance).
+void AcceptPrediction();
 
 // ---- Endgame bitbases ----
 extern bool BitbasesLoaded;
@@ -55,3 +80,5 @@ extern int BitbaseLoadMode;
 bool LoadBitbases(const char* directory, int cacheMegabytes, int loadOption);
 // Score for the side to move, or 99999 when the bitbases have no answer.
 int ProbeBitbases();
+// The library's score for the side to move scaled to the engine's mate range (99999 passes).
+int ConvertBitbaseScore(int libraryScore);

@@ -20,8 +20,19 @@ inline constexpr int PstKindOf(int code) {
 // Piece-square value read at the raw square for either colour (the exchange scorer's view).
 inline int PieceSquareValue(int code, int square) { return PhaseTables[PstKindOf(code)][MaterialPhase()][square]; }
 
+// The sixteen piece-square tables, White's view, square a8 (0) to h1 (63).
+extern const int16_t KingPst1[64], KingPst2[64], KingPst3[64], KingPst4[64];
+extern const int16_t PawnPst1[64], PawnPst2[64], PawnPst3[64], PawnPst4[64];
+extern const int16_t KnightPst1[64], KnightPst2[64], BishopPst1[64], BishopPst2[64];
+extern const int16_t RookPst1[64], RookPst2[64], QueenPst1[64], QueenPst2[64];
+
+// Pawn-structure cache: word = top 12 bits of the lookup key | (score + 8190) in the low 20 bits,
+// at index key mod 2^20; a word with zero low 16 bits is empty. The lookup key is PawnKey XOR
+// the salt of the pawn table the material phase selects, so that a score computed with one
+// pawn table is never reused under another (0 for the opening table: plain PawnKey).
 inline constexpr int PawnCacheSize = 1 << 20;
 extern uint32_t PawnCache[PawnCacheSize];
+extern uint32_t PawnCacheSalt[MaxMaterialPhase + 1];
 void ClearPawnCache();
 
 // Static score in centipawns from the side to move's point of view.

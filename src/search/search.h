@@ -7,6 +7,8 @@
 inline constexpr int ScoreInfinity = 8190;  // also the abort value
 inline constexpr int ScoreMate = 8100;       // mated at ply p scores p - 8100
 inline constexpr int ScoreIllegal = -8191;   // root list: illegal or excluded by the bitbases
+inline constexpr int BitbaseNoResult = 99999;
+inline constexpr uint32_t PollInterval = 16384;  // nodes between two clock and input checks
 
 // ---- Transposition table ----
 enum BoundType : int { BoundExact = 0, BoundLower = 0x80, BoundUpper = 0x100 };
@@ -62,6 +64,48 @@ void ClearKillers();
 
 // Clock and input check run by the searches every 16,384 nodes; true when the search must stop.
 bool CheckTimeAndInput();
+
+// ---- Move ordering (lazy selection from the node's list in its ply record) ----
+inline constexpr int ScoreHashMove = 30000;
+inline constexpr int ScoreKiller1 = -9998, ScoreKiller2 = -9999;
+inline constexpr int LiftLimit = -8100;     // entries at or below it may be lifted
+inline constexpr int HistoryPhase = -10000;  // entries below it are ordered by history
+// Gives the hash move and the killers their ordering scores among entries scored at or below limit.
+void LiftHashAndKillers(PlyRecord* r, int limit);
+// The quiescence variant: hash move 30000, killers keep their score plus 1500 / 1000.
+void LiftQuiesceMoves(PlyRecord* r);
+// Starts a fresh pass over the list of r.
+inline void BeginSelection(PlyRecord* r) { r->Current = r->ListStart; }
+// Best remaining entry by score, then by history once scores drop below -10000; nullptr at the end.
+MoveEntry* SelectMove(PlyRecord* r, bool& historyPhase);
+// Best remaining entry by score only (quiescence); nullptr at the end.
+MoveEntry* SelectByScore(PlyRecord* r);
+// A quiet or castling move becomes killer 1 (the old killer 1 moves to slot 2); anyMove: every kind learns.
+void LearnKiller(PlyRecord* r, Move move, bool anyMove);
+// Beta cut-off at depth: killers, history, cut-off statistics; countEarlier also counts the tries listed before cut.
+void LearnCutoff(PlyRecord* r, const MoveEntry* cut, int depth, bool countEarlier);
+// True when the cut-off rate of this piece on this square is below 60 percent or still untried.
+bool ReduceByStatistics(int piece, int to);
+
+// ---- Searches ----
+// Reads the table entry of the current position into the record's hash fields; nullptr (hash move and
+// depth 0) on a miss.
+TTSlot* ProbeIntoRecord(PlyRecord* r);
+// True when the record's entry answers the window: exact, lower bound >= beta or upper bound <= alpha.
+inline bool EntryCutsOff(const PlyRecord* r, int alpha, int beta) {
+  return r->HashBound == BoundExact || (r->HashBound == BoundLower && r->HashScore >= beta) ||
+         (r->HashBound == BoundUpper && r->HashScore <= alpha);
+}
+// Narrows the window to a stored bound that lies inside it.
+inline void NarrowWindow(const PlyRecord* r, int& alpha, int& beta) {
+  if (r->HashBound == BoundLower && r->HashScore > alpha && r->HashScore < beta) alpha = r->HashScore;
+  if (r->HashBound == BoundUpper && r->HashScore < beta && r->HashScore > alpha) beta = r->HashScore;
+}
+// Prepares the ply records and counters for a new search from the root record.
+void PrepareRootSearch();
+// Searches the child reached by the move just made from a node at ply: quiescence at the horizon (or
+// deep in the tree), a full window until alpha has been raised, then a null window with a re-search.
+int SearchChild(int depth, int ply, int alpha, int beta, bool alphaRaised);
 
 int Search(int depth, int ply, int alpha, int beta, int nullAllowed);
 int Quiesce(int depth, int ply, int alpha, int beta);

@@ -1,0 +1,109 @@
+// Platform layer: the millisecond clock, the non-blocking input test, word and line
+// reading from standard input, and the signals the interface sends.
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstdio>
+#include "engine/engine.h"
+
+bool InputOverflow;
+
+namespace {
+
+const auto ProgramStart = std::chrono::steady_clock::now();
+int PutBack = EOF;  // one character read ahead and given back, EOF for none
+
+int ReadChar() {
+  int c = PutBack;
+  PutBack = EOF;
+  return c != EOF ? c : std::getchar();
+}
+
+bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+// Stores c at buffer[length] while it fits (one byte stays for the NUL); notes an overflow otherwise.
+void Append(char* buffer, int size, int& length, int c) {
+  if (length < size - 1) buffer[length++] = static_cast<char>(c);
+  else InputOverflow = true;
+}
+
+// Bytes waiting in the input pipe; -1 when the input is closed or broken.
+int BytesWaiting() {
+  pollfd fd{0, POLLIN, 0};
+  if (poll(&fd, 1, 0) < 0 || (fd.revents & (POLLERR | POLLNVAL))) return -1;
+  if (!(fd.revents & (POLLIN | POLLHUP))) return 0;
+  int bytes = 0;
+  if (ioctl(0, FIONREAD, &bytes) < 0 || bytes <= 0) return -1;
+  return bytes;
+}
+
+}  // namespace
+
+int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - ProgramStart)
+      .count();
+}
+
+// Standard input is unbuffered (start-up), so every byte not yet read is still in the pipe
+// and poll/FIONREAD see all of it. White space already waiting is consumed here, so that a
+// stray line end never makes the search block in a read; a closed or broken input answers 1
+// so that the next read runs into the end of input at once.
+int InputPending() {
+  if (PutBack != EOF && !IsSpace(PutBack)) return 1;
+  for (;;) {
+    int bytes = BytesWaiting();
+    if (bytes <= 0) return bytes < 0 ? 1 : 0;
+    int c = ReadChar();
+    if (c == EOF) return 1;
+    if (!IsSpace(c)) {
+      PutBack = c;
+      return bytes;
+    }
+  }
+}
+
+// The word ends at the first white-space character, which is put back so that a following
+// line read (setboard) starts with it. A word that does not fit is still read whole.
+bool ReadWord(char* buffer, int size) {
+  InputOverflow = false;
+  int c = ReadChar();
+  while (c != EOF && IsSpace(c)) c = ReadChar();
+  int length = 0;
+  for (; c != EOF && !IsSpace(c); c = ReadChar()) Append(buffer, size, length, c);
+  PutBack = c;
+  buffer[length] = 0;
+  return length > 0;
+}
+
+// Reads a decimal integer word (sign allowed, reading stops at the first non-digit); a word
+// without digits, or an over-long one, leaves value as it was.
+bool ReadInteger(int* value) {
+  char word[CommandBufferSize];
+  if (!ReadWord(word, sizeof word) || InputOverflow) return false;
+  char* end;
+  long number = std::strtol(word, &end, 10);
+  if (end == word) return false;
+  *value = static_cast<int>(number < INT_MIN ? INT_MIN : number > INT_MAX ? INT_MAX : number);
+  return true;
+}
+
+bool ReadLine(char* buffer, int size) {
+  InputOverflow = false;
+  int c = ReadChar();
+  int length = 0;
+  for (; c != EOF && c != '\n'; c = ReadChar())
+    if (c != '\r') Append(buffer, size, length, c);
+  buffer[length] = 0;
+  return c != EOF || length > 0;
+}
+
+// The interface sends SIGINT before each of its moves (a protocol habit for engines that
+// want it); a closed pipe must end in a read or write error, not in a signal death.
+void IgnoreInterrupts() {
+  std::signal(SIGINT, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+}

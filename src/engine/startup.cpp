@@ -1,0 +1,150 @@
+// Start-up: unbuffered standard streams, the xboard handshake, the precomputed tables and
+// the configuration file "Tirvex.ini" with the books and bitbases it names.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include "engine/engine.h"
+#include "search/search.h"
+
+namespace {
+
+// Lines of the configuration file: up to 4094 characters and the line end.
+constexpr int ConfigLineSize = 4096;
+constexpr int BookPathLimit = 255;
+
+struct Configuration {
+  char bitbasePath[ConfigLineSize + 1] = "";
+  int bitbaseCache = 4;  // megabytes
+  int bitbaseLoad = 1;
+  bool bookOpened = false;
+  char bookError[512] = "";
+};
+
+// Reads and discards count words of the interface's handshake replies.
+void SkipWords(int count) {
+  char word[CommandBufferSize];
+  while (count-- > 0) ReadWord(word, sizeof word);
+}
+
+bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+// Path value: blanks and tabs around it removed, a '/' appended when not empty and missing.
+void TrimPath(const char* value, char* path) {
+  while (IsBlankOrTab(*value)) value++;
+  size_t length = std::strlen(value);
+  while (length > 0 && IsBlankOrTab(value[length - 1])) length--;
+  std::memcpy(path, value, length);
+  if (length > 0 && path[length - 1] != '/') path[length++] = '/';
+  path[length] = 0;
+}
+
+// Opens the two opening-book sets from directory and from its subdirectory "2/"; the primary
+// set's success is what start-up reports. The book files are not read yet: this is where the
+// book sets will be opened, so no book opens and the error text stays empty, except for a
+// directory longer than the book set can hold.
+bool OpenBooks(const char* directory, Configuration& config) {
+  if (std::strlen(directory) > BookPathLimit) {
+    std::snprintf(config.bookError, sizeof config.bookError, "Book path is too long (max 255 characters accepted).");
+    return false;
+  }
+  config.bookError[0] = 0;
+  return false;
+}
+
+// Integer value: leading blanks and a sign allowed, reading stops at the first non-digit;
+// held within a million so that no later arithmetic on it can overflow.
+int IntegerValue(const char* value) {
+  long number = std::strtol(value, nullptr, 10);
+  return number < -1000000 ? -1000000 : number > 1000000 ? 1000000 : static_cast<int>(number);
+}
+
+void ApplyConfigLine(const char* line, Configuration& config) {
+  char path[ConfigLineSize + 2];
+  if (!std::strncmp(line, "BOOK_PATH=", 10)) {
+    TrimPath(line + 10, path);
+    config.bookOpened = OpenBooks(path, config);
+  } else if (!std::strncmp(line, "EGBB_PATH=", 10)) {
+    TrimPath(line + 10, config.bitbasePath);
+  } else if (!std::strncmp(line, "EGBB_CACHE=", 11)) {
+    config.bitbaseCache = IntegerValue(line + 11);
+    if (config.bitbaseCache < 0) config.bitbaseCache = 4;
+  } else if (!std::strncmp(line, "EGBB_LOAD=", 10)) {
+    config.bitbaseLoad = IntegerValue(line + 10);
+    if (config.bitbaseLoad < 0 || config.bitbaseLoad > 5) config.bitbaseLoad = 1;
+  }
+}
+
+// Reads "Tirvex.ini" line by line; reading stops at a line too long to be read whole.
+void ReadConfiguration(Configuration& config) {
+  std::FILE* file = std::fopen("Tirvex.ini", "r");
+  if (!file) {
+    std::printf("ERROR: Tirvex.ini file cannot be opened.\n");
+    LogLine("ERROR: Tirvex.ini file cannot be opened.");
+    return;
+  }
+  char line[ConfigLineSize];
+  while (std::fgets(line, sizeof line, file)) {
+    size_t length = std::strlen(line);
+    if (length > 0 && line[length - 1] == '\n') line[--length] = 0;
+    else if (!std::feof(file)) break;
+    if (length > 0 && line[length - 1] == '\r') line[--length] = 0;
+    const char* start = line;
+    while (*start == ' ' || *start == '\t') start++;
+    if (*start != '#') ApplyConfigLine(start, config);
+  }
+  std::fclose(file);
+}
+
+// The book and bitbase status lines printed after the handshake.
+void ReportBooksAndBitbases(const Configuration& config) {
+  if (!config.bookOpened) {
+    std::printf("BOOK ERROR: %s\n", config.bookError);
+    LogLine("BOOK ERROR: %s", config.bookError);
+  }
+  if (!BitbasesLoaded) {
+    std::printf("EGBB ERROR: endgame bitbases not loaded. Check EGBB_PATH in 'Tirvex.ini' file.\n");
+    LogText("EGBB ERROR: endgame bitbases not loaded. Check EGBB_PATH in 'Tirvex.ini' file.\n");
+    return;
+  }
+  std::printf("EGBB_LOAD=%d\n", config.bitbaseLoad);
+  if (config.bitbaseLoad < 1) std::printf("EGBB WARNING: EGBB_LOAD < 1 in 'Tirvex.ini' file.\n");
+  std::printf("EGBB_CACHE=%d\n", config.bitbaseCache);
+  if (config.bitbaseCache < 4) std::printf("EGBB WARNING: EGBB_CACHE < 4 in 'Tirvex.ini' file.\n");
+}
+
+}  // namespace
+
+// The engine announces done=0 first because reading the configuration and loading the
+// bitbases take time, and done=1 when it is ready. Without "xboard" as the first word the
+// engine still starts, for use from a console, and reads no handshake replies.
+bool Startup() {
+  EngineState = Waiting;
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  std::setvbuf(stdin, nullptr, _IONBF, 0);
+  std::fflush(nullptr);
+  char first[CommandBufferSize];
+  ReadWord(first, sizeof first);
+  bool xboard = std::strncmp(first, "xboard", 6) == 0;
+  if (!xboard) std::printf("Engine works only with xboard protocol ver. 2\n");
+  std::printf("\n");
+  std::printf("feature %s=%s\n", "done", "0");
+  if (xboard) SkipWords(2);
+  std::printf("feature %s=%s\n", "setboard", "1");
+  if (xboard) SkipWords(2);
+
+  EngineState = Waiting;
+  CurrentPly = &PlyRecords[1];
+  InitTables();
+  ClearTT();
+  // The start position, so that the board is never empty, even for a console user who
+  // types go or perft before new.
+  SetupPosition(InitialFen);
+
+  Configuration config;
+  ReadConfiguration(config);
+  if (config.bitbasePath[0]) LoadBitbases(config.bitbasePath, config.bitbaseCache, config.bitbaseLoad);
+  std::printf("feature done=1\n");
+  if (xboard) SkipWords(2);
+  ReportBooksAndBitbases(config);
+  return true;
+}

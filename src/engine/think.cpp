@@ -1,0 +1,304 @@
+// Thinking, pondering and time control: the move budget from the interface's clocks, the
+// stop rule and the input poll run inside the search, and think, which plays the engine's
+// move (or announces the finished game) and then ponders on the predicted reply.
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include "book/book.h"
+#include "engine/engine.h"
+#include "movegen/movegen.h"
+#include "search/search.h"
+
+int MovesPerControl = 35;
+int MovesToGo = 35;
+int64_t Increment;
+int64_t MoveBudget;
+int64_t SearchStart;
+int64_t LastOwnClock = -1;
+int64_t MoveDeadline = -1;
+uint32_t SearchResult;
+PlyRecord PonderRecord;
+
+namespace {
+
+// Time the interface and the pipe may take around a move, and the least time a move gets.
+constexpr int64_t LatencyReserve = 150;
+constexpr int64_t ShortestMove = 10;
+// Scores beyond this are mate scores: a reply predicted with one is not pondered on.
+constexpr int PonderScoreLimit = 4999;
+
+// Starts the hard limit of the engine's own move: from now, on the clock last reported.
+void StartOwnClock(int64_t now) { MoveDeadline = LastOwnClock < 0 ? -1 : now + HardTimeLimit(LastOwnClock); }
+
+// Counts the pondering time as used, up to two thirds of the budget.
+void CreditPonderTime(int64_t now) {
+  int64_t credit = 2 * MoveBudget / 3;
+  if (now - SearchStart > credit) SearchStart = now - credit;
+}
+
+bool InCheck() {
+  CheckInfo check;
+  ComputeCheckers(&check);
+  return check.checkers != 0;
+}
+
+bool Playable(Move move) { return move && !IsMarker(move) && MoveIsLegal(move); }
+
+// A legal move of the side to move, or 0 when it has none (mate or stalemate).
+Move FirstLegalMove() {
+  MoveEntry list[MaxMovesPerList];
+  CheckInfo check;
+  ComputeCheckers(&check);
+  MoveEntry* end = check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
+  for (MoveEntry* entry = list; entry < end; entry++)
+    if (MoveIsLegal(entry->Move)) return entry->Move;
+  return 0;
+}
+
+bool IsDrawCode(Move move) {
+  return move == MarkerRepetition || move == MarkerFiftyMoves || move == MarkerInsufficient;
+}
+
+// The engine's decision after a search: a game-end marker or a legal move with its score.
+struct Decision {
+  Move move;
+  int score;
+};
+
+// The root's table move when it is legal, else the search's own move, else any legal move; a
+// position drawn by rule before the search, or without a legal move, gives its marker.
+Decision Decide(const TTSlot* slot) {
+  Move searched = static_cast<Move>(SearchResult >> 16);
+  int searchedScore = static_cast<int16_t>(SearchResult & 0xFFFF);
+  if (searchedScore == -9999 && IsDrawCode(searched)) return {searched, 0};
+  Move any = FirstLegalMove();
+  if (!any) return {InCheck() ? MarkerCheckmated : MarkerStalemate, 0};
+  if (slot && Playable(TTMove(slot))) return {TTMove(slot), TTScore(slot)};
+  if (Playable(searched)) return {searched, searchedScore};
+  return {any, 0};
+}
+
+// Result line of a game found over before moving (side: the side to move, which is mated).
+const char* MarkerResult(Move marker, int side) {
+  switch (marker) {
+    case MarkerCheckmated: return side == Black ? "1-0 {Tirvex mated 0}\n" : "0-1 {Tirvex mated 0}\n";
+    case MarkerStalemate: return "1/2-1/2 {Draw by stalemate (1)}\n";
+    case MarkerRepetition: return "1/2-1/2 {Draw by 3 fold repetition (2)}\n";
+    case MarkerFiftyMoves: return "1/2-1/2 {Draw by 50 moves rule (3)}\n";
+    default: return "1/2-1/2 {Draw by insufficient material to mate (4)}\n";
+  }
+}
+
+// Result line after the engine's move with root score score, or nullptr when the game goes on.
+// A mate is announced only when the board confirms it, so that a stale or colliding table
+// entry can never make the engine claim a result the interface would refuse.
+const char* ResultAfterMove(int score) {
+  int16_t sc = static_cast<int16_t>(score);
+  if (sc > 8050) {
+    const TTSlot* slot = ProbeTT(Position.PositionKey, Position.SideToMove);
+    bool claimed = sc == 8099 || (slot && TTMove(slot) == MarkerCheckmated);
+    if (!claimed || FirstLegalMove() || !InCheck()) return nullptr;
+    bool whiteWins = Position.SideToMove == Black;
+    if (sc == 8099) return whiteWins ? "1-0 {Tirvex mates 1}\n" : "0-1 {Tirvex mates 1}\n";
+    return whiteWins ? "1-0 {Tirvex mates 1#}\n" : "0-1 {Tirvex mates 1#}\n";
+  }
+  switch (DetectDraw(2)) {
+    case MarkerRepetition: return "1/2-1/2 {Draw by 3 fold repetition (22)}\n";
+    case MarkerFiftyMoves: return "1/2-1/2 {Draw by 50 moves rule (33)}\n";
+    case MarkerInsufficient: return "1/2-1/2 {Draw by insufficient material to mate (44)}\n";
+    default: return nullptr;
+  }
+}
+
+// Steps 4 to 6 of think: reads the root entry, plays the move or announces the end. Returns
+// the result line (nullptr when the game goes on) and the entry's depth in depth.
+const char* PlaySearchResult(int* depth) {
+  const TTSlot* slot = ProbeTT(Position.PositionKey, Position.SideToMove);
+  *depth = slot ? TTDepth(slot) : 0;
+  LogText("\n------M: mv%u sc: %d sct: %d d: %d\n", slot ? TTMove(slot) : 0, slot ? TTScore(slot) : 0,
+          slot ? TTBound(slot) : 0, *depth);
+  Decision decision = Decide(slot);
+  const char* result;
+  if (IsMarker(decision.move)) {
+    result = MarkerResult(decision.move, Position.SideToMove);
+  } else {
+    char text[8];
+    MoveToText(decision.move, text);
+    MakeRealMove(decision.move);
+    std::printf("move %s\n", text);
+    LogLine("\nmove %s\tscore: %d", text, decision.score);
+    result = ResultAfterMove(decision.score);
+  }
+  EngineState = Waiting;
+  if (result) std::printf("%s", result);
+  return result;
+}
+
+// The reply the table expects in the position now on the board, or 0 for no prediction.
+Move PredictedReply() {
+  const TTSlot* slot = ProbeTT(Position.PositionKey, Position.SideToMove);
+  Move reply = slot ? TTMove(slot) : 0;
+  bool usable = reply && TTScore(slot) >= -PonderScoreLimit && TTScore(slot) <= PonderScoreLimit;
+  if (usable && IsMarker(reply)) {
+    LogText("\n************ WARNING: FIXING PONDERED FROM NOT VALID STATE !!! ***********************\n");
+    std::printf("\n****************_FixingPonderedMove_***************\n\n");
+  }
+  if (usable && Playable(reply)) return reply;
+  LogLine("-************** NO ponder move, clock:%" PRId64, Now());
+  return 0;
+}
+
+// Plays the book move for the current position, if the books have a legal one.
+bool PlayBookMove() {
+  if (GamePly >= 64) return false;
+  LogLine("getBookMove");
+  Move move = getBookMove();
+  LogLine("bookMove %u", move);
+  if (!move || !MakeRealMove(move)) return false;
+  char text[8];
+  MoveToText(move, text);
+  std::printf("move %s\n", text);
+  LogLine("move (book) %s", text);
+  EngineState = Waiting;
+  LogLine("- NO ponder move");
+  return true;
+}
+
+// Makes the predicted reply through PonderRecord and searches on it without a time limit.
+// True when the opponent played the prediction during the search, which then became the
+// engine's own search.
+bool Ponder(Move reply) {
+  char text[8];
+  MoveToText(reply, text);
+  LogLine("-ponder move: %s", text);
+  SaveBoardState(&PonderRecord);
+  EngineState = Pondering;
+  PonderMove = reply;
+  MakeMove(reply, &PonderRecord);
+  StartEngine(false);
+  return EngineState == Thinking;
+}
+
+}  // namespace
+
+// Budget of the engine's next move from its clock (centiseconds); the opponent's clock is
+// logged with the command but does not enter the budget.
+void ComputeMoveBudget(int ownClock, int) {
+  MovesToGo = MovesPerControl <= 0 ? 33 : MovesPerControl - ((GamePly / 2) % MovesPerControl);
+  int64_t t = ownClock / MovesToGo;  // centiseconds per move
+  if (t >= 500) t -= 100;
+  else if (t >= 220) t -= 50;
+  MoveBudget = t * (MovesToGo == 1 ? 9 : 10) + Increment;
+  LastOwnClock = int64_t(ownClock) * 10;
+}
+
+void ReadClockCommand(const char* suffix) {
+  int own = 0, opponent = 0;
+  char word[CommandBufferSize];
+  ReadInteger(&own);
+  ReadWord(word, sizeof word);
+  ReadInteger(&opponent);
+  LogText("%d %s %d%s\n", own, word, opponent, suffix);
+  ComputeMoveBudget(own, opponent);
+}
+
+// The clock less a reserve for the interface, and in a control of several moves at most a
+// third of the clock (plus the increment), so that neither the search's time extensions nor
+// its clock restart can make one move lose the game on time.
+int64_t HardTimeLimit(int64_t ownClock) {
+  int64_t limit = ownClock - LatencyReserve - ownClock / 20;
+  if (MovesToGo > 1) limit = std::min(limit, ownClock / 3 + Increment);
+  return std::max(limit, ShortestMove);
+}
+
+// Pondering has no limit. Otherwise the search stops at the hard limit whatever its depth,
+// and at the end of the budget once an iteration of depth 2 has completed.
+bool TimeUp() {
+  if (EngineState == Pondering) return false;
+  int64_t now = Now();
+  if (MoveDeadline >= 0 && now >= MoveDeadline) return true;
+  return SearchStart + MoveBudget - now <= 0 && IterationDepth > 2;
+}
+
+void AcceptPrediction() {
+  GamePly++;
+  SearchAge++;
+  PonderMove = 0;
+}
+
+void RetractPrediction() {
+  if (!PonderMove) return;
+  UnmakeMove(PonderMove, &PonderRecord);
+  PonderMove = 0;
+}
+
+// One word read during a search (input is known to be waiting). Only words that must be
+// handled after the search are copied to CommandBuffer, so a clock command never overwrites
+// a word already waiting there.
+void PollInput() {
+  char word[CommandBufferSize];
+  if (!ReadWord(word, sizeof word)) std::strcpy(word, "quit");
+  LogLine("-cC: %s", word);
+  if (InputOverflow) {
+    LogLine("-M: refused word longer than %d characters", CommandBufferSize - 1);
+    return;
+  }
+  Move move = ReadCoordinateMove(word);
+  if (move && EngineState == Pondering && move == PonderMove) {
+    int64_t now = Now();
+    StopSearch = false;
+    CreditPonderTime(now);
+    StartOwnClock(now);
+    AcceptPrediction();
+    EngineState = Thinking;
+    LogLine("--- GOOD PONDER --- cmd:%s", word);
+    return;
+  }
+  if (!move && std::strncmp(word, "time", 4) == 0) {
+    ReadClockCommand(" [cC]");
+    return;
+  }
+  std::strcpy(CommandBuffer, word);
+  PendingCommand = true;
+  // An unexpected move, "?" (move now), "force" and "quit" end the search; other words wait.
+  if (move || !std::strcmp(word, "?") || !std::strcmp(word, "force") || !std::strcmp(word, "quit")) StopSearch = true;
+}
+
+void StartEngine(bool goodPonder) {
+  LogLine("-M: entered StartEngine, goodPonder: %d", goodPonder ? 1 : 0);
+  MaxDepth = 127;
+  StopSearch = false;
+  int64_t now = Now();
+  if (goodPonder) CreditPonderTime(now);
+  else SearchStart = now;
+  StartOwnClock(now);
+  LogLine("*** xxx czas uzyty: %" PRId64, Now() - SearchStart);
+  SearchResult = IterativeDeepening();
+}
+
+// Finds and plays the engine's move (or announces the end of the game), keeps the table in
+// shape and ponders on the predicted reply.
+void think() {
+  bool goodPonder = EngineState == Pondering;
+  LogLine("entered think: %d", goodPonder ? 1 : 0);
+  if (PlayBookMove()) return;
+  EngineState = Thinking;
+  LogLine("start engine");
+  // Keeps the table's age stamp in range after a long run of moves made in force mode.
+  RenormaliseAge();
+  StartEngine(goodPonder);
+  for (;;) {
+    int depth;
+    if (PlaySearchResult(&depth)) break;
+    // Deep tables grow stale as the fifty-move count rises; otherwise only the ages shift.
+    if (KeyHistory[HistoryTop].HalfmoveClock > 80) ShrinkTT(depth);
+    else RenormaliseAge();
+    // A command that stopped the search (force, quit, ?) is handled before any pondering.
+    if (!PonderEnabled || PendingCommand) break;
+    Move reply = PredictedReply();
+    if (!reply) break;
+    if (!Ponder(reply)) return;
+  }
+  if (EngineState == Waiting) LogLine("- NO ponder move");
+}

@@ -1,0 +1,117 @@
+// Transposition table: two halves by side to move, buckets of three 12-byte slots.
+#include <sys/mman.h>
+#include <cstring>
+#include <utility>
+#include "search/search.h"
+
+// Aligned to 2 MB so that the kernel can back the table with huge pages: a probe is a random access
+// into 36 MB, and with small pages nearly every probe would also miss the address-translation cache.
+alignas(1 << 21) TTBucket TranspositionTable[2][TTBucketCount];
+
+static_assert(sizeof(TranspositionTable) == 37748736, "the table is 36 MB: 2 x 2^19 buckets of 36 bytes");
+
+namespace {
+
+constexpr uint32_t KeyCheckMask = 0xFFF80000;  // key bits 16-18 are bucket-index bits and are not compared
+
+inline uint32_t KeyLow(uint64_t key) { return static_cast<uint32_t>(key); }
+inline uint32_t KeyHigh(uint64_t key) { return static_cast<uint32_t>(key >> 32); }
+
+inline TTBucket& BucketOf(uint64_t key, int side) {
+  return TranspositionTable[side][KeyLow(key) & (TTBucketCount - 1)];
+}
+
+inline bool Holds(const TTSlot& s, uint64_t key) {
+  return ((s.Word0 ^ KeyLow(key)) & KeyCheckMask) == 0 && s.Word1 == KeyHigh(key);
+}
+
+// Word 2: score + 8190 in bits 18-31, age in 9-17, bound in 7-8, depth in 0-6.
+inline uint32_t PackWord2(int score, int depth, int bound) {
+  return (static_cast<uint32_t>(score + ScoreInfinity) << 18) | ((SearchAge & 0x1FFu) << 9) |
+         static_cast<uint32_t>(depth & 0x7F) | static_cast<uint32_t>(bound);
+}
+
+inline TTSlot NewSlot(uint64_t key, Move move, int score, int depth, int bound) {
+  return TTSlot{(KeyLow(key) & 0xFFFF0000) | move, KeyHigh(key), PackWord2(score, depth, bound)};
+}
+
+// A slot gives way when it is older or shallower than the new result, or equal in value with a weaker bound.
+inline bool MayGiveUp(const TTSlot& s, int depth, int bound) {
+  int v = static_cast<int16_t>(SearchAge - TTAge(&s) - TTDepth(&s) + depth);
+  return v >= 1 || (v == 0 && TTBound(&s) > bound);
+}
+
+// The position's own slot 0 is rewritten only by a deeper result, or an equally deep one with a stronger bound.
+inline bool Improves(const TTSlot& s, int depth, int bound) {
+  return depth > TTDepth(&s) || (depth == TTDepth(&s) && TTBound(&s) > bound);
+}
+
+inline void Rewrite(TTSlot& s, Move move, int score, int depth, int bound) {
+  s.Word0 = (s.Word0 & 0xFFFF0000) | move;
+  s.Word2 = PackWord2(score, depth, bound);
+}
+
+// Applies f(age, depth) -> {age, depth} to every slot of both halves.
+template <typename F>
+void RewriteAllSlots(F f) {
+  for (auto& half : TranspositionTable)
+    for (TTBucket& bucket : half)
+      for (TTSlot& s : bucket.Slot) {
+        auto [age, depth] = f(TTAge(&s), TTDepth(&s));
+        s.Word2 = (s.Word2 & ~0x3FE7Fu) | (static_cast<uint32_t>(age) << 9) | static_cast<uint32_t>(depth);
+      }
+}
+
+}  // namespace
+
+TTSlot* ProbeTT(uint64_t key, int side) {
+  for (TTSlot& s : BucketOf(key, side).Slot)
+    if (Holds(s, key)) return &s;
+  return nullptr;
+}
+
+void StoreTT(uint64_t key, int side, Move move, int score, int depth, int bound) {
+  TTSlot* slot = BucketOf(key, side).Slot;
+  if (Holds(slot[0], key)) {
+    if (Improves(slot[0], depth, bound)) Rewrite(slot[0], move, score, depth, bound);
+  } else if (MayGiveUp(slot[0], depth, bound)) {
+    slot[1] = slot[0];
+    slot[0] = NewSlot(key, move, score, depth, bound);
+  } else if (MayGiveUp(slot[1], depth, bound)) {
+    slot[1] = NewSlot(key, move, score, depth, bound);
+  } else {
+    slot[2] = NewSlot(key, move, score, depth, bound);
+  }
+}
+
+void StoreRootTT(uint64_t key, int side, Move move, int score, int depth, int bound) {
+  TTSlot* slot = BucketOf(key, side).Slot;
+  if (Holds(slot[0], key)) {
+    if (Improves(slot[0], depth, bound)) Rewrite(slot[0], move, score, depth, bound);
+  } else {
+    slot[1] = slot[0];
+    slot[0] = NewSlot(key, move, score, depth, bound);
+  }
+}
+
+void ClearTT() {
+  static const bool hugePages = madvise(TranspositionTable, sizeof(TranspositionTable), MADV_HUGEPAGE) == 0;
+  (void)hugePages;
+  std::memset(TranspositionTable, 0, sizeof(TranspositionTable));
+}
+
+void ShrinkTT(int n) {
+  if (n <= 4) return;
+  int d = n - 4;
+  int a = SearchAge < 16 ? SearchAge / 2 : (3 * SearchAge) / 4;
+  RewriteAllSlots([=](int age, int depth) {
+    return std::pair{age > a ? age - a : 0, depth > d ? depth - d : 0};
+  });
+}
+
+void RenormaliseAge() {
+  if (SearchAge <= 384) return;
+  int s = SearchAge - 64;
+  RewriteAllSlots([=](int age, int depth) { return std::pair{age > s ? age - s : 0, depth}; });
+  SearchAge = static_cast<uint16_t>(SearchAge - s);
+}

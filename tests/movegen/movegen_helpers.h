@@ -1,0 +1,105 @@
+// Helpers shared by the generator, move-maker and perft tests.
+#pragma once
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
+#include "board/board.h"
+#include "movegen/movegen.h"
+
+namespace movegen_test {
+
+inline const bool TablesReady = (InitTables(), true);
+
+// Positions with published perft counts (leaf counts per depth).
+struct PerftCase {
+  const char* fen;
+  std::vector<uint64_t> leaves;
+};
+inline const std::vector<PerftCase> PublishedPerft = {
+    {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -", {20, 400, 8902, 197281, 4865609, 119060324}},
+    {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -", {48, 2039, 97862, 4085603, 193690690}},
+    {"8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -", {14, 191, 2812, 43238, 674624, 11030083}},
+    {"r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1", {6, 264, 9467, 422333, 15833292}},
+    {"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8", {44, 1486, 62379, 2103487, 89941194}},
+    {"r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10", {46, 2079, 89890, 3894594, 164075551}},
+};
+
+// Sum of the leaf counts of plies 1..depth: what PerftCount(depth) returns.
+inline uint64_t CumulativeLeaves(const PerftCase& c, int depth) {
+  uint64_t sum = 0;
+  for (int i = 0; i < depth; i++) sum += c.leaves[i];
+  return sum;
+}
+
+inline std::vector<MoveEntry> Collect(MoveEntry* (*generate)(MoveEntry*)) {
+  static MoveEntry buffer[512];
+  return std::vector<MoveEntry>(buffer, generate(buffer));
+}
+inline std::vector<MoveEntry> AllMoves() { return Collect(MoveGenerators[Position.SideToMove]); }
+inline std::vector<MoveEntry> Captures() { return Collect(CaptureGenerators[Position.SideToMove]); }
+inline std::vector<MoveEntry> Evasions() {
+  static MoveEntry buffer[512];
+  CheckInfo info;
+  ComputeCheckers(&info);
+  return std::vector<MoveEntry>(buffer, GenerateEvasions(buffer, &info));
+}
+
+inline bool InCheck() {
+  CheckInfo info;
+  ComputeCheckers(&info);
+  return info.checkers != 0;
+}
+
+inline std::string Text(Move m) {
+  char buffer[8];
+  MoveToText(m, buffer);
+  return buffer;
+}
+
+// True when the side to move may play m (it does not leave its king attacked).
+inline bool IsLegal(Move m) {
+  static PlyRecord record;
+  int mover = Position.SideToMove;
+  SaveBoardState(&record);
+  MakeMove(m, &record);
+  bool legal = !KingAttackedAfterMove(m, mover);
+  UnmakeMove(m, &record);
+  return legal;
+}
+
+inline std::vector<Move> LegalOf(const std::vector<MoveEntry>& list) {
+  std::vector<Move> legal;
+  for (const MoveEntry& e : list)
+    if (IsLegal(e.Move)) legal.push_back(e.Move);
+  return legal;
+}
+
+// Plays random legal moves from fen with a fixed seed, calling visit at every position reached.
+template <typename F>
+void RandomPlayouts(const char* fen, unsigned seed, int games, int plies, F visit) {
+  std::mt19937 rng(seed);
+  static PlyRecord records[512];
+  for (int g = 0; g < games; g++) {
+    ASSERT_TRUE(SetupPosition(fen));
+    for (int ply = 0; ply < plies && ply < 512; ply++) {
+      visit();
+      std::vector<Move> legal = LegalOf(AllMoves());
+      if (legal.empty() || Position.TotalMaterial < 4) break;
+      Move m = legal[rng() % legal.size()];
+      SaveBoardState(&records[ply]);
+      MakeMove(m, &records[ply]);
+    }
+  }
+}
+
+// Starting points of the random games: every move kind occurs in them.
+inline const char* const PlayoutStarts[] = {
+    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
+    "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
+    "n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - -",
+};
+
+}  // namespace movegen_test

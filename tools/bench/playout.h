@@ -1,0 +1,36 @@
+// Random legal games from the initial position, for benchmarks and consistency tests.
+#pragma once
+#include <cstdint>
+#include "board/board.h"
+#include "movegen/movegen.h"
+
+// Plays `positions` random legal moves with a fixed-seed generator, calling visit() after each
+// one; a game starts again from the initial position when it has no legal move or reaches
+// maxPlies plies. Moves are made with MakeMove through one ply record and never unmade.
+template <typename Visit>
+void RandomPlayouts(int positions, int maxPlies, uint64_t seed, Visit visit) {
+  uint64_t state = seed;
+  auto next = [&state] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<uint32_t>(state >> 33);
+  };
+  SetupPosition(InitialFen);
+  int ply = 0;
+  for (int made = 0; made < positions;) {
+    MoveEntry list[MaxMovesPerList];
+    Move legal[MaxMovesPerList];
+    int count = 0;
+    for (MoveEntry *entry = list, *end = GenerateMoves(list); entry < end; entry++)
+      if (MoveIsLegal(entry->Move)) legal[count++] = entry->Move;
+    if (count == 0 || ply >= maxPlies) {
+      SetupPosition(InitialFen);
+      ply = 0;
+      continue;
+    }
+    SaveBoardState(&PlyRecords[1]);
+    MakeMove(legal[next() % count], &PlyRecords[1]);
+    ply++;
+    made++;
+    visit();
+  }
+}

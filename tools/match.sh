@@ -1,0 +1,86 @@
+#!/bin/bash
+# Plays a match of Tirvex against fairymax under the real xboard interface, headless under
+# xvfb, with pondering on, and prints Tirvex's score.
+#
+#   tools/match.sh <tirvex binary> [games=20] [time per game=1] [increment=1] [keep dir]
+#
+# The time per game is xboard's: minutes, or minutes:seconds; the increment is in seconds
+# and may have decimals.
+#
+# Exits 1 when a game ended by an illegal move, a time forfeit, a false result claim, a
+# crash or a disconnect, or when Tirvex.log shows that a move was refused
+# ("MakeRealMove ILLEGAL"); exits 77 when xboard, xvfb-run or fairymax is missing.
+# The games, xboard's debug file and the engine's log are kept in the fifth argument's
+# directory when one is given (otherwise in a temporary directory that is removed).
+set -u
+
+binary=$(realpath "$1")
+games=${2:-20}
+control=${3:-1}
+increment=${4:-1}
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+export PATH="$PATH:/usr/games"
+
+for tool in xboard xvfb-run fairymax; do
+  if ! command -v "$tool" > /dev/null; then
+    echo "match: $tool is not installed (make test installs it)"
+    exit 77
+  fi
+done
+
+if [ $# -ge 5 ]; then
+  work=$(realpath -m "$5")
+  mkdir -p "$work"
+else
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+fi
+mkdir -p "$work/engine" "$work/home"
+rm -f "$work/games.pgn" "$work/debug.txt" "$work/engine/Tirvex.log"
+cp "$source_dir/run/Tirvex.ini" "$work/engine/Tirvex.ini"
+
+# A game lasts at most both clocks with 200 increments; the limit doubles that and adds
+# time for xboard to start the engines.
+limit=$(echo "$control $increment $games" | awk '{
+  n = split($1, part, ":"); seconds = part[1] * 60 + (n > 1 ? part[2] : 0)
+  print int($3 * 2 * (2 * seconds + 200 * $2 + 10) + 60) }')
+HOME="$work/home" timeout "$limit" xvfb-run -a xboard \
+  -fcp "$binary" -fd "$work/engine" -scp fairymax -sd "$work" \
+  -matchGames "$games" -tc "$control" -inc "$increment" -ponder -autoCallFlag true -testClaims true \
+  -sgf "$work/games.pgn" -xexit -debug -nameOfDebugFile "$work/debug.txt" > "$work/xboard.out" 2>&1
+status=$?
+
+faults=0
+fail() {
+  echo "match: $1"
+  faults=1
+}
+[ $status -eq 0 ] || fail "xboard ended with status $status"
+[ -f "$work/games.pgn" ] || fail "no games were saved"
+played=$(grep -c '^\[Result "\(1-0\|0-1\|1/2-1/2\)"\]' "$work/games.pgn" 2> /dev/null)
+[ "${played:-0}" -eq "$games" ] || fail "${played:-0} of $games games finished with a result"
+if grep -E -i 'forfeit|wins on time|flag fell|false .*claim|illegal|exited unexpectedly|connection' \
+  "$work/games.pgn" 2> /dev/null; then
+  fail "a game ended by a fault (see the lines above)"
+fi
+if grep -E 'exited unexpectedly|Illegal move|rejected by' "$work/debug.txt" 2> /dev/null | head -5 | grep .; then
+  fail "xboard reported an engine fault (see the lines above)"
+fi
+if grep -h 'MakeRealMove ILLEGAL' "$work/engine/Tirvex.log" 2> /dev/null; then
+  fail "Tirvex refused a move (see the lines above)"
+fi
+
+# Tirvex's points from the White, Black and Result tags of every game.
+awk '
+  /^\[White / { white = $0 }
+  /^\[Result / {
+    tirvexWhite = white ~ /tirvex/
+    if ($0 ~ /"1-0"/) points += tirvexWhite ? 1 : 0
+    else if ($0 ~ /"0-1"/) points += tirvexWhite ? 0 : 1
+    else if ($0 ~ /"1\/2-1\/2"/) points += 0.5
+    games++
+  }
+  END { printf "Tirvex scored %s of %d against fairymax\n", points + 0, games }
+' "$work/games.pgn" 2> /dev/null
+
+exit $faults
