@@ -97,7 +97,7 @@ int ExchangeScore(int from, int mover, int to, Bitboard straightSliders, Bitboar
   // A pawn reaching the last rank counts as a queen from here on.
   if (mover <= BlackPawn && (SquareMask[to] & (us == White ? Rank8 : Rank1))) {
     gain[0] = Wrap(gain[0] + 800);
-    mover = WhiteQueen + them;
+    mover = WhiteQueen + 1 - us;
   }
   if (mover >= WhiteKing) {
     if (x.attackers & Position.ColourBoard[them]) return -32767;  // the king may not capture into an attack

@@ -1,0 +1,61 @@
+# Tirvex: `make run` plays under a GUI or on the console, `make test` runs every test.
+#   make run     build the release engine in build/ and start it in run/ (its Tirvex.ini)
+#   make test    release build + all tests (fast, slow, xboard), then a sanitizer build
+#                (address and undefined-behaviour checkers) running the fast and slow tests
+#   make bench   speed figures and the search node signature (build/tirvex_bench)
+#   make match   20 games of 1 minute + 1 second against fairymax under xboard, with the score
+# Missing tools are installed with apt-get (as root), each only when its check fails.
+
+BUILD := build
+SANITIZE_BUILD := build-sanitize
+JOBS := 2
+export PATH := $(PATH):/usr/games
+
+# "command:package" installs package when command is missing; "dpkg:package" when the
+# package is not installed.
+BUILD_TOOLS := cmake:cmake g++:g++ cc:gcc dpkg:libgtest-dev
+MATCH_TOOLS := xboard:xboard xvfb-run:xvfb xauth:xauth fairymax:fairymax
+
+define install
+	@missing=""; \
+	for need in $(1); do \
+	  check=$${need%%:*}; package=$${need#*:}; \
+	  if [ "$$check" = dpkg ]; then dpkg -s "$$package" > /dev/null 2>&1 || missing="$$missing $$package"; \
+	  else command -v "$$check" > /dev/null || missing="$$missing $$package"; fi; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing > /dev/null; \
+	fi
+endef
+
+.PHONY: all build run test bench match deps-build deps-match
+
+all: build
+
+deps-build:
+	$(call install,$(BUILD_TOOLS))
+
+deps-match:
+	$(call install,$(MATCH_TOOLS))
+
+build: deps-build
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	cd run && ../$(BUILD)/tirvex
+
+# The xboard match runs alone so that no other test competes for the CPU during its games.
+test: build deps-match
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE xboard
+	cd $(BUILD) && ctest --output-on-failure -L xboard
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Sanitize > /dev/null
+	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS) -LE xboard
+
+bench: build
+	$(BUILD)/tirvex_bench
+
+match: build deps-match
+	tools/match.sh $(BUILD)/tirvex 20 1 1 $(BUILD)/match
