@@ -392,7 +392,7 @@ bool MakeRealMove(Move move) {
   RootCastleRights = Position.CastleRights;
   RootKingSquare[White] = Position.KingSquare[White];
   RootKingSquare[Black] = Position.KingSquare[Black];
-  RootSideToMove ^= 1;
+  RootSideToMove = Position.SideToMove;
   std::memcpy(RootBoard, Position.Board, 64);
   ResetOrderingStatistics();
   CompactKeyHistory();

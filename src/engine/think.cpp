@@ -66,7 +66,8 @@ struct Decision {
   int score;
 };
 
-// The root's table move when it is legal, else the search's own move, else any legal move; a
+// The root's table move when it is legal (and not a fail-low bound), else the search's own move,
+// else any legal move; a
 // position drawn by rule before the search, or without a legal move, gives its marker.
 Decision Decide(const TTSlot* slot) {
   Move searched = static_cast<Move>(SearchResult >> 16);
@@ -74,7 +75,10 @@ Decision Decide(const TTSlot* slot) {
   if (searchedScore == -9999 && IsDrawCode(searched)) return {searched, 0};
   Move any = FirstLegalMove();
   if (!any) return {InCheck() ? MarkerCheckmated : MarkerStalemate, 0};
-  if (slot && Playable(TTMove(slot))) return {TTMove(slot), TTScore(slot)};
+  // An upper bound left by an iteration that failed low and was then interrupted names no
+  // real best move: the last completed iteration's move is played instead.
+  bool failedLow = slot && TTBound(slot) == BoundUpper && Playable(searched);
+  if (slot && !failedLow && Playable(TTMove(slot))) return {TTMove(slot), TTScore(slot)};
   if (Playable(searched)) return {searched, searchedScore};
   return {any, 0};
 }
