@@ -12,6 +12,10 @@ static_assert(sizeof(TranspositionTable) == 37748736, "the table is 36 MB: 2 x 2
 
 namespace {
 
+// False while every slot is zero, as at start-up: clearing is then skipped, so that starting
+// the engine does not touch the 36 MB.
+bool TableInUse = false;
+
 constexpr uint32_t KeyCheckMask = 0xFFF80000;  // key bits 16-18 are bucket-index bits and are not compared
 
 inline uint32_t KeyLow(uint64_t key) { return static_cast<uint32_t>(key); }
@@ -32,6 +36,7 @@ inline uint32_t PackWord2(int score, int depth, int bound) {
 }
 
 inline TTSlot NewSlot(uint64_t key, Move move, int score, int depth, int bound) {
+  TableInUse = true;
   return TTSlot{(KeyLow(key) & 0xFFFF0000) | move, KeyHigh(key), PackWord2(score, depth, bound)};
 }
 
@@ -97,7 +102,9 @@ void StoreRootTT(uint64_t key, int side, Move move, int score, int depth, int bo
 void ClearTT() {
   static const bool hugePages = madvise(TranspositionTable, sizeof(TranspositionTable), MADV_HUGEPAGE) == 0;
   (void)hugePages;
+  if (!TableInUse) return;
   std::memset(TranspositionTable, 0, sizeof(TranspositionTable));
+  TableInUse = false;
 }
 
 void ShrinkTT(int n) {
