@@ -28,13 +28,14 @@ void SkipWords(int count) {
 
 bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
-// Path value: blanks and tabs around it removed, a '/' appended when not empty and missing.
+// Path value: blanks and tabs around it removed, a '/' appended when not empty and not
+// already ending in a separator.
 void TrimPath(const char* value, char* path) {
   while (IsBlankOrTab(*value)) value++;
   size_t length = std::strlen(value);
   while (length > 0 && IsBlankOrTab(value[length - 1])) length--;
   std::memcpy(path, value, length);
-  if (length > 0 && path[length - 1] != '/') path[length++] = '/';
+  if (length > 0 && path[length - 1] != '/' && path[length - 1] != '\\') path[length++] = '/';
   path[length] = 0;
 }
 

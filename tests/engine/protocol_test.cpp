@@ -64,7 +64,7 @@ TEST(CommandLoop, PrefixWordsMatchAndExactWordsDoNot) {
   EXPECT_FALSE(Contains(run.out, "eval score"));
   EngineRun eval = RunEngine(Session("eval\nquit\n"));
   EXPECT_TRUE(Contains(eval.out, "\n8 R . . . . . . . \n"));
-  EXPECT_TRUE(Contains(eval.out, "eval score: "));
+  EXPECT_TRUE(Contains(eval.out, "eval score: 94\n"));
 }
 
 TEST(CommandLoop, EvalLeavesItsPositionOnTheBoard) {
