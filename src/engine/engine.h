@@ -20,6 +20,8 @@ extern int64_t Increment;
 extern int64_t MoveBudget;
 extern int64_t SearchStart;
 extern int64_t LastOwnClock;  // the engine's clock from the last time command, -1 before any
+// Counts budget computations, so that a search can tell that a clock command replaced its budget.
+extern uint32_t BudgetGeneration;
 // Clock value at which the engine's own search stops whatever its depth, so that no move
 // can overrun the engine's clock; -1 when no clock is known.
 extern int64_t MoveDeadline;

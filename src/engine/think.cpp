@@ -16,6 +16,7 @@ int64_t Increment;
 int64_t MoveBudget;
 int64_t SearchStart;
 int64_t LastOwnClock = -1;
+uint32_t BudgetGeneration;
 int64_t MoveDeadline = -1;
 uint32_t SearchResult;
 PlyRecord PonderRecord;
@@ -195,6 +196,7 @@ void ComputeMoveBudget(int ownClock, int) {
   else if (t >= 220) t -= 50;
   MoveBudget = t * (MovesToGo == 1 ? 9 : 10) + Increment;
   LastOwnClock = int64_t(ownClock) * 10;
+  BudgetGeneration++;
 }
 
 void ReadClockCommand(const char* suffix) {

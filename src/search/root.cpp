@@ -255,9 +255,11 @@ uint32_t IterativeDeepening() {
   for (;;) {
     while (IterationDepth <= MaxDepth) {
       int score = RootSearch(alpha, beta);
+      uint32_t generation = BudgetGeneration;
       if ((score <= alpha || score >= beta) && !StopSearch) score = ResearchOutsideWindow(score, alpha, beta, extra);
       if (extra > 0) {
-        MoveBudget -= extra;
+        // A clock command read during the re-search (while pondering) set a new budget: it stands.
+        if (BudgetGeneration == generation) MoveBudget -= extra;
         extra = 0;
       }
       if (StopSearch) break;
