@@ -291,8 +291,6 @@ void think() {
   if (PlayBookMove()) return;
   EngineState = Thinking;
   LogLine("start engine");
-  // Keeps the table's age stamp in range after a long run of moves made in force mode.
-  RenormaliseAge();
   StartEngine(goodPonder);
   for (;;) {
     int depth;
