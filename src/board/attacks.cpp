@@ -104,6 +104,11 @@ void ComputeCheckers(CheckInfo* info) {
   info->checkers |= PawnAttacks[side][k] & Pieces(PawnOf(enemy));
 }
 
+bool SideToMoveInCheck() {
+  int side = Position.SideToMove;
+  return SquareAttackedBy(Position.KingSquare[side], Enemy(side), side);
+}
+
 bool KingAttackedAfterMove(Move move, int side) {
   if (SquareAttackedBy(Position.KingSquare[side], Enemy(side), side)) return true;
   int kind = MoveKind(move);

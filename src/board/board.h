@@ -210,6 +210,8 @@ bool MoveIsLegal(Move move);
 
 // ---- Attack, check, legality and draw tests ----
 void ComputeCheckers(CheckInfo* info);
+// True when the side to move is in check.
+bool SideToMoveInCheck();
 bool KingAttackedAfterMove(Move move, int side);
 bool ValidateMove(Move move);
 uint16_t DetectDraw(int occurrences);

@@ -38,14 +38,6 @@ void CreditPonderTime(int64_t now) {
   if (now - SearchStart > credit) SearchStart = now - credit;
 }
 
-bool InCheck() {
-  CheckInfo check;
-  ComputeCheckers(&check);
-  return check.checkers != 0;
-}
-
-bool Playable(Move move) { return move && !IsMarker(move) && MoveIsLegal(move); }
-
 // A legal move of the side to move, or 0 when it has none (mate or stalemate).
 Move FirstLegalMove() {
   MoveEntry list[MaxMovesPerList];
@@ -75,12 +67,12 @@ Decision Decide(const TTSlot* slot) {
   int searchedScore = static_cast<int16_t>(SearchResult & 0xFFFF);
   if (searchedScore == -9999 && IsDrawCode(searched)) return {searched, 0};
   Move any = FirstLegalMove();
-  if (!any) return {InCheck() ? MarkerCheckmated : MarkerStalemate, 0};
+  if (!any) return {SideToMoveInCheck() ? MarkerCheckmated : MarkerStalemate, 0};
   // An upper bound left by an iteration that failed low and was then interrupted names no
   // real best move: the last completed iteration's move is played instead.
-  bool failedLow = slot && TTBound(slot) == BoundUpper && Playable(searched);
-  if (slot && !failedLow && Playable(TTMove(slot))) return {TTMove(slot), TTScore(slot)};
-  if (Playable(searched)) return {searched, searchedScore};
+  bool failedLow = slot && TTBound(slot) == BoundUpper && MoveIsLegal(searched);
+  if (slot && !failedLow && MoveIsLegal(TTMove(slot))) return {TTMove(slot), TTScore(slot)};
+  if (MoveIsLegal(searched)) return {searched, searchedScore};
   return {any, 0};
 }
 
@@ -103,7 +95,7 @@ const char* ResultAfterMove(int score) {
   if (sc > 8050) {
     const TTSlot* slot = ProbeTT(Position.PositionKey, Position.SideToMove);
     bool claimed = sc == 8099 || (slot && TTMove(slot) == MarkerCheckmated);
-    if (!claimed || FirstLegalMove() || !InCheck()) return nullptr;
+    if (!claimed || FirstLegalMove() || !SideToMoveInCheck()) return nullptr;
     bool whiteWins = Position.SideToMove == Black;
     if (sc == 8099) return whiteWins ? "1-0 {Tirvex mates 1}\n" : "0-1 {Tirvex mates 1}\n";
     return whiteWins ? "1-0 {Tirvex mates 1#}\n" : "0-1 {Tirvex mates 1#}\n";
@@ -149,7 +141,7 @@ Move PredictedReply() {
     LogText("\n************ WARNING: FIXING PONDERED FROM NOT VALID STATE !!! ***********************\n");
     std::printf("\n****************_FixingPonderedMove_***************\n\n");
   }
-  if (usable && Playable(reply)) return reply;
+  if (usable && MoveIsLegal(reply)) return reply;
   LogLine("-************** NO ponder move, clock:%" PRId64, Now());
   return 0;
 }

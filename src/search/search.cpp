@@ -81,13 +81,6 @@ int FutilityMargin(Move m, int captured, int depth) {
   return margin;
 }
 
-// True when the move just made attacks the king of the new side to move.
-bool GivesCheck() {
-  CheckInfo info;
-  ComputeCheckers(&info);
-  return info.checkers != 0;
-}
-
 // Internal iterative deepening: a shallower search of the node fills its list with results and the table
 // with a best move to try first.
 void DeepenInternally(PlyRecord* r, int depth, int ply, int alpha, int beta, int nullAllowed) {
@@ -190,7 +183,7 @@ int Search(int depth, int ply, int alpha, int beta, int nullAllowed) {
       int ext = 0;
       if (repeatedCheck || PassedPawnPush(m)) {
         ext = 1;
-      } else if (haveEval && MoveKind(m) < KindBlackShortCastle && !GivesCheck()) {
+      } else if (haveEval && MoveKind(m) < KindBlackShortCastle && !SideToMoveInCheck()) {
         int margin = FutilityMargin(m, r->CapturedCode, depth);
         if (eval + margin < alpha) {
           if (eval + margin > best) best = eval;
