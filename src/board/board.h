@@ -3,6 +3,7 @@
 #pragma once
 #include <bit>
 #include <cstdint>
+#include <cstdio>
 
 using Bitboard = uint64_t;
 using Move = uint16_t;
@@ -61,6 +62,16 @@ inline constexpr Move MarkerBitbase = 0x32CB;
 // Castling rights bits.
 inline constexpr uint16_t RightWhiteShort = 1, RightWhiteLong = 2, RightBlackShort = 8, RightBlackLong = 16;
 
+// ---- The running log ("Tirvex.log") and the clock, used by every floor ----
+void OpenLog();
+void CloseLog();
+// One whole line, flushed at once.
+void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Text without an added line end or flush.
+void LogText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Milliseconds since program start.
+int64_t Now();
+
 // ---- Precomputed tables (filled once by the initialisers, read-only afterwards) ----
 extern Bitboard SquareMask[64], SquareMaskR90[64], SquareMaskR45[64], SquareMaskL45[64];
 extern Bitboard KingAttacks[64], KnightAttacks[64], PawnAttacks[2][64];
@@ -85,7 +96,7 @@ void InitDiagR45Attacks();
 void InitDiagL45Attacks();
 void InitMasks();
 void InitEpToggles();
-// Runs the ten start-up initialisers in their order (the last selects the evaluation's phase tables).
+// Runs the nine board initialisers in their order (start-up then selects the evaluation's phase tables).
 void InitTables();
 
 Bitboard RotateR90(Bitboard b);
@@ -147,7 +158,17 @@ extern const uint64_t ZobristKeys[13][64];
 
 inline constexpr const char* InitialFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 
-bool SetupPosition(const char* text);
+// An EPD operation read after the FEN fields: kind 'a' ("am", a move to avoid), 'b' ("bm", the
+// best move) or 0 for none, with its move text.
+struct EpdOperation {
+  char kind;
+  char text[10];
+};
+// Sets up the board, the key history, the root snapshot and the ply counters from FEN text; the
+// first "am"/"bm" operation is left in epd. A refused text leaves the previous game whole.
+bool SetupPosition(const char* text, EpdOperation* epd = nullptr);
+// Puts back the game that the last successful setup replaced.
+void RestorePreviousGame();
 char* WriteFen(char* buffer);
 void PrintBoard(const uint8_t* board);
 // Recomputes every derived field from the mailbox and compares (debug consistency check).
@@ -202,7 +223,12 @@ extern PlyRecord* CurrentPly;
 void SaveBoardState(PlyRecord* record);
 void MakeMove(Move move, PlyRecord* record);
 void UnmakeMove(Move move, PlyRecord* record);
+// A game move: refused with "Illegal Move: " unless legal; advances GamePly and SearchAge and
+// refreshes the root snapshot. The search's own bookkeeping of a game move is the engine's.
 bool MakeRealMove(Move move);
+// Writes the lines that the levels above add to the move maker's failure dump (search depth,
+// legality, pondered move); set by the engine at start-up.
+extern void (*MoveMakerFailureContext)(std::FILE* file);
 char* MoveToText(Move move, char* buffer);
 Move ReadCoordinateMove(const char* token);
 // Full legality of a stored move in the current position (pseudo-legal, rights held, king safe).

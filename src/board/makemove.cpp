@@ -4,8 +4,6 @@
 #include <cstring>
 #include <initializer_list>
 #include "board/board.h"
-#include "engine/engine.h"
-#include "search/search.h"
 
 namespace {
 
@@ -200,11 +198,7 @@ void MakeCastle(int kind, int side) {
     } else {
       std::fprintf(f, "\n MV_NOT_VALID: %u; from=%d; to=%d; type=%d\n", move, MoveFrom(move), MoveTo(move),
                    MoveKind(move));
-      std::fprintf(f, "current depth:%d\n", IterationDepth);
-      bool illegal = KingAttackedAfterMove(0, Position.SideToMove ^ 1);
-      std::fprintf(f, "islegal? : %s\n", illegal ? "illegal" : "legal");
-      std::fprintf(f, "ponder move:%u; from=%d; to=%d; type=%d\n", PonderMove, MoveFrom(PonderMove),
-                   MoveTo(PonderMove), MoveKind(PonderMove));
+      if (MoveMakerFailureContext) MoveMakerFailureContext(f);
     }
     std::fclose(f);
   }
@@ -223,6 +217,8 @@ void CompactKeyHistory() {
 }
 
 }  // namespace
+
+void (*MoveMakerFailureContext)(std::FILE* file);
 
 void SaveBoardState(PlyRecord* record) {
   record->SavedOccupied = Position.Occupied;
@@ -394,10 +390,7 @@ bool MakeRealMove(Move move) {
   RootKingSquare[Black] = Position.KingSquare[Black];
   RootSideToMove = Position.SideToMove;
   std::memcpy(RootBoard, Position.Board, 64);
-  ResetOrderingStatistics();
   CompactKeyHistory();
-  // The table's age field has 9 bits; games entered move by move must not outgrow it.
-  if (SearchAge >= 511) RenormaliseAge();
   return true;
 }
 

@@ -2,9 +2,6 @@
 #include <cstdio>
 #include <cstring>
 #include "board/board.h"
-#include "eval/eval.h"
-#include "records/records.h"
-#include "search/search.h"
 
 PositionState Position = [] {
   PositionState p{};
@@ -85,14 +82,9 @@ uint8_t ReadEpSquare(const char* p, const PositionState& pos) {
   return static_cast<uint8_t>(s);
 }
 
-struct EpdOperation {
-  char kind = 0;  // 'a' avoid move, 'b' best move, 0 none
-  char text[10] = {};
-};
-
 // The first "am"/"bm" operation after the FEN fields, taken only when its move text ends in ';' or a blank.
 EpdOperation ReadEpdOperation(const char* p) {
-  EpdOperation op;
+  EpdOperation op{};
   while (*p && *p != 'a' && *p != 'b') p++;
   if (!*p || p[1] != 'm' || p[2] != ' ' || !p[3]) return op;
   const char* text = p + 3;
@@ -220,7 +212,7 @@ const char* ParseFen(const char* text, PositionState& p) {
 
 }  // namespace
 
-bool SetupPosition(const char* text) {
+bool SetupPosition(const char* text, EpdOperation* epd) {
   PositionState parsed;
   const char* rest = ParseFen(text, parsed);
   if (!rest || !BoardIsPlayable(parsed)) return false;
@@ -238,23 +230,13 @@ bool SetupPosition(const char* text) {
   HistoryTop = 0;
   KeyHistory[0].Key = Position.PositionKey;
   TakeRootSnapshot();
-  ClearTT();
-  ResetOrderingStatistics();
-  ClearKillers();
-  ClearPawnCache();
   GamePly = 1;
   SearchAge = 1;
-  if (op.kind) {
-    Move m = ReadSanMove(op.text);
-    if (!m) {
-      std::printf("Warning cannot recognize move: %s\r\n", op.text);
-      RestoreGame(SavedGame);
-      return false;
-    }
-    (op.kind == 'a' ? Position.EpdAvoidMove : Position.EpdBestMove) = m;
-  }
+  if (epd) *epd = op;
   return true;
 }
+
+void RestorePreviousGame() { RestoreGame(SavedGame); }
 
 char* WriteFen(char* buffer) {
   char* out = buffer;

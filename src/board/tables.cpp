@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <vector>
 #include "board/board.h"
-#include "eval/eval.h"
 
 Bitboard SquareMask[64], SquareMaskR90[64], SquareMaskR45[64], SquareMaskL45[64];
 Bitboard KingAttacks[64], KnightAttacks[64], PawnAttacks[2][64];
@@ -187,5 +186,4 @@ void InitTables() {
   InitDiagL45Attacks();
   InitMasks();
   InitEpToggles();
-  InitPhaseTables();
 }

@@ -32,7 +32,7 @@ char SecondArgument[CommandBufferSize];
 
 // Sets up a position; a new position ends any prediction made for pondering.
 bool SetUpPosition(const char* fen) {
-  if (!SetupPosition(fen)) return false;
+  if (!SetupGame(fen)) return false;
   PonderMove = 0;
   if (EngineState == Pondering) EngineState = Waiting;
   return true;
@@ -53,12 +53,12 @@ void PlayOpponentMove() {
     LogLine("-BAD PONDER");
     RetractPrediction();
     EngineState = Waiting;
-    if (!MakeRealMove(move)) return;
+    if (!PlayGameMove(move)) return;
     SearchAge++;
     think();
     return;
   }
-  if (MakeRealMove(move) && EngineState == Waiting) think();
+  if (PlayGameMove(move) && EngineState == Waiting) think();
 }
 
 // Moves are taken only in the states in which the engine follows the game.

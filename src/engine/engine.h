@@ -30,17 +30,7 @@ extern uint32_t SearchResult;
 // The predicted reply is made and taken back through this record, kept apart from the search's.
 extern PlyRecord PonderRecord;
 
-// ---- Log ("Tirvex.log") ----
-void OpenLog();
-void CloseLog();
-// One whole line, flushed at once.
-void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// Text without an added line end or flush.
-void LogText(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 // ---- Platform ----
-// Milliseconds since program start.
-int64_t Now();
 // Bytes waiting on standard input, 0 when a word read would wait (white space alone is
 // consumed); 1 when the input is closed or broken.
 int InputPending();
@@ -55,6 +45,15 @@ extern bool InputOverflow;
 // with value unchanged, for a word without digits or an over-long one.
 bool ReadInteger(int* value);
 void IgnoreInterrupts();
+
+// ---- The game ----
+// Sets up a position as a new game: the board, cleared search tables, ordering statistics and
+// pawn cache, and the EPD "am"/"bm" move; a refused text leaves the previous game whole.
+bool SetupGame(const char* text);
+// Plays a game move (MakeRealMove) and renews the search's statistics and table ages for it.
+bool PlayGameMove(Move move);
+// The engine's lines of the move maker's failure dump.
+void WriteFailureContext(std::FILE* file);
 
 // ---- Commands and control ----
 bool Startup();

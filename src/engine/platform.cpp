@@ -1,9 +1,8 @@
-// Platform layer: the millisecond clock, the non-blocking input test, word and line
-// reading from standard input, and the signals the interface sends.
+// Platform layer: the non-blocking input test, word and line reading from standard input,
+// and the signals the interface sends.
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
-#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -14,7 +13,6 @@ bool InputOverflow;
 
 namespace {
 
-const auto ProgramStart = std::chrono::steady_clock::now();
 int PutBack = EOF;  // one character read ahead and given back, EOF for none
 
 int ReadChar() {
@@ -42,11 +40,6 @@ int BytesWaiting() {
 }
 
 }  // namespace
-
-int64_t Now() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - ProgramStart)
-      .count();
-}
 
 // Standard input is unbuffered (start-up), so every byte not yet read is still in the pipe
 // and poll/FIONREAD see all of it. White space already waiting is consumed here, so that a

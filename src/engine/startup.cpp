@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include "engine/engine.h"
+#include "eval/eval.h"
 #include "search/search.h"
 
 namespace {
@@ -136,10 +137,12 @@ bool Startup() {
   EngineState = Waiting;
   CurrentPly = &PlyRecords[1];
   InitTables();
+  InitPhaseTables();
+  MoveMakerFailureContext = WriteFailureContext;
   ClearTT();
   // The start position, so that the board is never empty, even for a console user who
   // types go or perft before new.
-  SetupPosition(InitialFen);
+  SetupGame(InitialFen);
 
   Configuration config;
   ReadConfiguration(config);

@@ -122,7 +122,7 @@ const char* PlaySearchResult(int* depth) {
   } else {
     char text[8];
     MoveToText(decision.move, text);
-    MakeRealMove(decision.move);
+    PlayGameMove(decision.move);
     std::printf("move %s\n", text);
     LogLine("\nmove %s\tscore: %d", text, decision.score);
     result = ResultAfterMove(decision.score);
@@ -152,7 +152,7 @@ bool PlayBookMove() {
   LogLine("getBookMove");
   Move move = getBookMove();
   LogLine("bookMove %u", move);
-  if (!move || !MakeRealMove(move)) return false;
+  if (!move || !PlayGameMove(move)) return false;
   char text[8];
   MoveToText(move, text);
   std::printf("move %s\n", text);

@@ -9,11 +9,13 @@
 #include <vector>
 #include "../support/engine_process.h"
 #include "board/board.h"
+#include "engine/engine.h"
+#include "eval/eval.h"
 #include "movegen/movegen.h"
 
 namespace {
 
-const bool Initialised = (InitTables(), true);
+const bool Initialised = (InitTables(), InitPhaseTables(), true);
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -28,7 +30,7 @@ std::vector<std::string> EngineMoves(const std::string& out) {
 
 // Sets up fen and plays moves with the board's functions; false when one is illegal.
 bool Replay(const char* fen, const std::vector<std::string>& moves) {
-  if (!SetupPosition(fen)) return false;
+  if (!SetupGame(fen)) return false;
   for (const std::string& text : moves)
     if (!MakeRealMove(ReadCoordinateMove(text.c_str()))) return false;
   return true;

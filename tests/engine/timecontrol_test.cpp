@@ -2,11 +2,12 @@
 // move within the engine's clock, the stop rule; and the bitbase score conversion.
 #include <gtest/gtest.h>
 #include "engine/engine.h"
+#include "eval/eval.h"
 #include "search/search.h"
 
 namespace {
 
-const bool Initialised = (InitTables(), true);
+const bool Initialised = (InitTables(), InitPhaseTables(), true);
 
 // Sets the time-control globals the way level and new leave them.
 void Control(int movesPerControl, int64_t increment, int gamePly) {

@@ -4,16 +4,17 @@
 #include <cctype>
 #include <sstream>
 #include <vector>
+#include "engine/engine.h"
 #include "eval_helpers.h"
 
 namespace {
 
-const bool Initialised = (InitTables(), true);
+const bool Initialised = (InitTables(), InitPhaseTables(), true);
 
 // Plays coordinate moves as game moves from fen; after every move records the FEN text and
 // the score, then checks each score against a fresh setup of that FEN. Returns the last FEN.
 std::string PlayAndCompare(const char* fen, const char* moves) {
-  EXPECT_TRUE(SetupPosition(fen));
+  EXPECT_TRUE(SetupGame(fen));
   std::vector<std::pair<std::string, int>> reached;
   std::istringstream words(moves);
   for (std::string word; words >> word;) {
@@ -82,7 +83,7 @@ TEST(EvaluateAfterMoves, MakeAndUnmakeThroughPlyRecords) {
   for (const Case& c : cases) {
     std::istringstream words(c.moves);
     for (std::string word; words >> word;) {
-      ASSERT_TRUE(SetupPosition(c.fen));
+      ASSERT_TRUE(SetupGame(c.fen));
       const int before = Evaluate();
       const Move move = ReadCoordinateMove(word.c_str());
       ASSERT_NE(move, 0) << word;

@@ -2,11 +2,12 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <string>
+#include "engine/engine.h"
 #include "eval/eval.h"
 
 // Sets up fen (the setup also empties the pawn cache) and evaluates it.
 inline int EvaluateFen(const std::string& fen) {
-  EXPECT_TRUE(SetupPosition(fen.c_str())) << fen;
+  EXPECT_TRUE(SetupGame(fen.c_str())) << fen;
   return Evaluate();
 }
 

@@ -5,7 +5,7 @@
 
 namespace {
 
-const bool Initialised = (InitTables(), true);
+const bool Initialised = (InitTables(), InitPhaseTables(), true);
 
 struct Scored {
   const char* fen;

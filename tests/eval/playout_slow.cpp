@@ -9,7 +9,7 @@
 
 namespace {
 
-const bool Initialised = (InitTables(), true);
+const bool Initialised = (InitTables(), InitPhaseTables(), true);
 
 }  // namespace
 

@@ -1,10 +1,11 @@
 // Piece-square tables: the selection by material phase and spot values of the tables.
 #include <gtest/gtest.h>
+#include "engine/engine.h"
 #include "eval/eval.h"
 
 namespace {
 
-const bool Initialised = (InitTables(), true);
+const bool Initialised = (InitTables(), InitPhaseTables(), true);
 
 // The six tables selected for a material phase, in PstKind order.
 struct Selection {
@@ -34,7 +35,7 @@ TEST(PhaseTables, SelectionAtEveryStepBoundary) {
 }
 
 TEST(PhaseTables, InitialPositionIsTheOpeningStep) {
-  ASSERT_TRUE(SetupPosition(InitialFen));
+  ASSERT_TRUE(SetupGame(InitialFen));
   EXPECT_EQ(MaterialPhase(), 78);
   EXPECT_EQ(PhaseTables[PstKing][MaterialPhase()], KingPst1);
   EXPECT_EQ(PhaseTables[PstBishop][MaterialPhase()], BishopPst1);
@@ -42,7 +43,7 @@ TEST(PhaseTables, InitialPositionIsTheOpeningStep) {
 
 TEST(PhaseTables, MaterialBeyondTheTableReadsAsTheLastPhase) {
   // Every pawn promoted to a queen on both sides: 2 x 103 units.
-  ASSERT_TRUE(SetupPosition("kqqqqqqq/qqrrbbnn/8/8/8/8/NNBBRRQQ/QQQQQQQK w - -"));
+  ASSERT_TRUE(SetupGame("kqqqqqqq/qqrrbbnn/8/8/8/8/NNBBRRQQ/QQQQQQQK w - -"));
   EXPECT_GT(Position.TotalMaterial, MaxMaterialPhase);
   EXPECT_EQ(MaterialPhase(), MaxMaterialPhase);
 }

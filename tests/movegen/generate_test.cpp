@@ -57,7 +57,7 @@ bool AttackedByWalking(int s, int by) {
 }  // namespace
 
 TEST(GenerateMoves, InitialPositionOrderAndScores) {
-  ASSERT_TRUE(SetupPosition(InitialFen));
+  ASSERT_TRUE(SetupGame(InitialFen));
   std::vector<MoveEntry> list = AllMoves();
   const char* order[] = {"g1h3", "g1f3", "b1c3", "b1a3", "h2h4", "g2g4", "f2f4", "e2e4", "d2d4", "c2c4", "b2b4",
                          "a2a4", "h2h3", "g2g3", "f2f3", "e2e3", "d2d3", "c2c3", "b2b3", "a2a3"};
@@ -70,7 +70,7 @@ TEST(GenerateMoves, InitialPositionOrderAndScores) {
 }
 
 TEST(GenerateMoves, BlackMirrorsWhiteInTheInitialPosition) {
-  ASSERT_TRUE(SetupPosition("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -"));
+  ASSERT_TRUE(SetupGame("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -"));
   std::vector<MoveEntry> list = AllMoves();
   ASSERT_EQ(list.size(), 20u);
   // Black's pieces are also visited from the highest square number down: g8 knight first,
@@ -82,7 +82,7 @@ TEST(GenerateMoves, BlackMirrorsWhiteInTheInitialPosition) {
 }
 
 TEST(GenerateMoves, CapturingPromotionsComeFirstQuietPromotionsLater) {
-  ASSERT_TRUE(SetupPosition("r3k3/1P6/8/8/8/8/8/4K3 w - -"));
+  ASSERT_TRUE(SetupGame("r3k3/1P6/8/8/8/8/8/4K3 w - -"));
   std::vector<MoveEntry> list = AllMoves();
   ExpectList(list, {{"b7a8q", KindCapPromoQueen, 500 - 9401},
                     {"b7a8n", KindCapPromoKnight, 500 - 30005},
@@ -100,21 +100,21 @@ TEST(GenerateMoves, CapturingPromotionsComeFirstQuietPromotionsLater) {
 
 TEST(GenerateMoves, BlackPawnCapturesTowardsTheAFileFirst) {
   // Black pawn d4 can take c3 (towards the a-file) and e3, and en passant on e3 is not set.
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/3p4/2N1B3/8/4K3 b - -"));
+  ASSERT_TRUE(SetupGame("4k3/8/8/8/3p4/2N1B3/8/4K3 b - -"));
   std::vector<MoveEntry> list = AllMoves();
   ExpectList(list, {{"d4c3", KindCapture, 320 - 9600}, {"d4e3", KindCapture, 325 - 9600}});
 }
 
 TEST(GenerateMoves, EnPassantBothColours) {
-  ASSERT_TRUE(SetupPosition("4k3/8/8/3pP3/8/8/8/4K3 w - d6"));
+  ASSERT_TRUE(SetupGame("4k3/8/8/3pP3/8/8/8/4K3 w - d6"));
   ExpectList(AllMoves(), {{"e5d6", KindEnPassant, -9500}});
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/3Pp3/8/8/4K3 b - d3"));
+  ASSERT_TRUE(SetupGame("4k3/8/8/8/3Pp3/8/8/4K3 b - d3"));
   ExpectList(AllMoves(), {{"e4d3", KindEnPassant, -9500}});
 }
 
 TEST(GenerateMoves, CapturesOfEqualOrBiggerPiecesScoredByVictim) {
   // Knight takes rook: 500 - 9820; queen takes queen: an equal trade scores -9500.
-  ASSERT_TRUE(SetupPosition("4k3/8/8/3r4/q7/2N5/8/3QK3 w - -"));
+  ASSERT_TRUE(SetupGame("4k3/8/8/3r4/q7/2N5/8/3QK3 w - -"));
   std::vector<MoveEntry> list = AllMoves();
   Move nxr = MakeMoveWord(C3, D5, KindCapture), qxq = MakeMoveWord(D1, A4, KindCapture);
   ASSERT_TRUE(Contains(list, nxr));
@@ -131,7 +131,7 @@ TEST(GenerateMoves, CapturesOfEqualOrBiggerPiecesScoredByVictim) {
 
 TEST(GenerateMoves, CastlingIsLastAndIgnoresAttacks) {
   // A black bishop on a6 attacks f1 and the king is on e1 in no check: both castlings are listed.
-  ASSERT_TRUE(SetupPosition("r3k2r/8/b7/8/8/8/8/R3K2R w KQkq -"));
+  ASSERT_TRUE(SetupGame("r3k2r/8/b7/8/8/8/8/R3K2R w KQkq -"));
   std::vector<MoveEntry> list = AllMoves();
   ASSERT_GE(list.size(), 2u);
   EXPECT_EQ(list[list.size() - 2].Move, MakeMoveWord(E1, G1, KindWhiteShortCastle));
@@ -142,7 +142,7 @@ TEST(GenerateMoves, CastlingIsLastAndIgnoresAttacks) {
   EXPECT_TRUE(IsLegal(MakeMoveWord(E1, C1, KindWhiteLongCastle)));
 
   // Black to move: e8g8 then e8c8.
-  ASSERT_TRUE(SetupPosition("r3k2r/8/8/8/8/8/8/R3K2R b KQkq -"));
+  ASSERT_TRUE(SetupGame("r3k2r/8/8/8/8/8/8/R3K2R b KQkq -"));
   list = AllMoves();
   EXPECT_EQ(list[list.size() - 2].Move, MakeMoveWord(E8, G8, KindBlackShortCastle));
   EXPECT_EQ(list.back().Move, MakeMoveWord(E8, C8, KindBlackLongCastle));
@@ -150,14 +150,14 @@ TEST(GenerateMoves, CastlingIsLastAndIgnoresAttacks) {
 
 TEST(GenerateMoves, CastlingNeedsEmptySquaresOnly) {
   // b1 occupied blocks the long castling; short castling needs f1 and g1 only.
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/8/8/8/RN2K2R w KQ -"));
+  ASSERT_TRUE(SetupGame("4k3/8/8/8/8/8/8/RN2K2R w KQ -"));
   std::vector<MoveEntry> list = AllMoves();
   EXPECT_TRUE(Contains(list, MakeMoveWord(E1, G1, KindWhiteShortCastle)));
   EXPECT_FALSE(Contains(list, MakeMoveWord(E1, C1, KindWhiteLongCastle)));
 }
 
 TEST(GenerateMoves, CastlingInCheckOnlyFromTheFullGenerator) {
-  ASSERT_TRUE(SetupPosition("4k3/8/8/4r3/8/8/8/R3K2R w KQ -"));
+  ASSERT_TRUE(SetupGame("4k3/8/8/4r3/8/8/8/R3K2R w KQ -"));
   ASSERT_TRUE(InCheck());
   Move shortCastle = MakeMoveWord(E1, G1, KindWhiteShortCastle), longCastle = MakeMoveWord(E1, C1, KindWhiteLongCastle);
   std::vector<MoveEntry> all = AllMoves(), evasions = Evasions(), captures = Captures();
@@ -174,11 +174,11 @@ TEST(GenerateMoves, CastlingInCheckOnlyFromTheFullGenerator) {
 TEST(GenerateMoves, KingNeverCapturesDefendedPiecesNorApproachesTheEnemyKing) {
   // White king e1: the knight on e2 is defended by the bishop on b5, the knight on d2 is not;
   // the black king on e3 covers d2, e2, f2 as well.
-  ASSERT_TRUE(SetupPosition("8/8/8/1b6/8/8/3nn3/4K2k w - -"));
+  ASSERT_TRUE(SetupGame("8/8/8/1b6/8/8/3nn3/4K2k w - -"));
   std::vector<MoveEntry> list = AllMoves();
   for (const MoveEntry& e : list) EXPECT_NE(MoveTo(e.Move), E2) << Text(e.Move);
   EXPECT_TRUE(Contains(list, MakeMoveWord(E1, D2, KindCapture)));
-  ASSERT_TRUE(SetupPosition("8/8/8/8/8/4k3/3nn3/4K3 w - -"));
+  ASSERT_TRUE(SetupGame("8/8/8/8/8/4k3/3nn3/4K3 w - -"));
   for (const MoveEntry& e : AllMoves()) EXPECT_TRUE(MoveTo(e.Move) == D1 || MoveTo(e.Move) == F1) << Text(e.Move);
 }
 
@@ -205,7 +205,7 @@ TEST(GenerateMoves, KingMovesRespectTheRulesInRandomGames) {
 TEST(GenerateCaptures, KeepsOnlyCapturesWorthTrying) {
   // Knight c3: takes the rook on a4 (always), the undefended pawn on b5, not the pawn on d5
   // that the pawn on e6 defends. The a7 pawn promotes: the rook a4 recaptures, the rook a1 after it.
-  ASSERT_TRUE(SetupPosition("4k3/P7/4p3/1p1p4/r7/2N5/8/R3K2R w KQ -"));
+  ASSERT_TRUE(SetupGame("4k3/P7/4p3/1p1p4/r7/2N5/8/R3K2R w KQ -"));
   std::vector<MoveEntry> list = Captures();
   EXPECT_TRUE(Contains(list, MakeMoveWord(C3, A4, KindCapture)));
   EXPECT_TRUE(Contains(list, MakeMoveWord(C3, B5, KindCapture)));
@@ -230,7 +230,7 @@ TEST(GenerateCaptures, KeepsOnlyCapturesWorthTrying) {
 
 TEST(GenerateCaptures, OrderIsPawnsPromotionsKnightsBishopsRooksQueensKing) {
   // Each white piece has exactly one capture worth trying.
-  ASSERT_TRUE(SetupPosition("7k/P7/6rq/2r1n3/bP3N2/7Q/1B3n2/R5K1 w - -"));
+  ASSERT_TRUE(SetupGame("7k/P7/6rq/2r1n3/bP3N2/7Q/1B3n2/R5K1 w - -"));
   std::vector<std::string> texts;
   for (const MoveEntry& e : Captures()) texts.push_back(Text(e.Move));
   EXPECT_EQ(texts, (std::vector<std::string>{"b4c5", "a7a8q", "f4g6", "b2e5", "a1a4", "h3h6", "g1f2"}));
@@ -238,7 +238,7 @@ TEST(GenerateCaptures, OrderIsPawnsPromotionsKnightsBishopsRooksQueensKing) {
 
 TEST(GenerateCaptures, LosingQueenPromotionIsLeftOut) {
   // a8=Q is taken by the rook on h8 for nothing: only the full generator lists the push.
-  ASSERT_TRUE(SetupPosition("7r/P6k/8/8/8/8/8/K7 w - -"));
+  ASSERT_TRUE(SetupGame("7r/P6k/8/8/8/8/8/K7 w - -"));
   Move promotion = MakeMoveWord(A7, A8, KindPromoQueen);
   EXPECT_FALSE(Contains(Captures(), promotion));
   EXPECT_TRUE(Contains(AllMoves(), promotion));
@@ -293,7 +293,7 @@ TEST(Generators, VisitStepsPiecesAndTargetsInOrder) {
 }
 
 TEST(GenerateEvasions, InterpositionByKnightThenKingMoves) {
-  ASSERT_TRUE(SetupPosition("4r1k1/8/8/8/8/8/5N2/4K3 w - -"));
+  ASSERT_TRUE(SetupGame("4r1k1/8/8/8/8/8/5N2/4K3 w - -"));
   std::vector<MoveEntry> list = Evasions();
   ASSERT_EQ(list.size(), 4u);
   ExpectList(list, {{"f2e4", KindQuiet, -30320}, {"e1f1", KindQuiet, -30000}, {"e1d1", KindQuiet, -30000},
@@ -302,7 +302,7 @@ TEST(GenerateEvasions, InterpositionByKnightThenKingMoves) {
 
 TEST(GenerateEvasions, CapturesAndInterpositionsOfEveryPiece) {
   // The rook on a4 checks the king on h4 along the rank; b4..g4 are the blocking squares.
-  ASSERT_TRUE(SetupPosition("Q7/3B4/4N2k/8/r6K/1P3P2/1NPP1B2/R5R1 w - -"));
+  ASSERT_TRUE(SetupGame("Q7/3B4/4N2k/8/r6K/1P3P2/1NPP1B2/R5R1 w - -"));
   ExpectList(Evasions(), {{"b3a4", KindCapture, 500 - 9600},  {"b2a4", KindCapture, 500 - 9820},
                           {"b2c4", KindQuiet, -30320},        {"e6f4", KindQuiet, -30320},
                           {"e6d4", KindQuiet, -30320},        {"d7a4", KindCapture, 500 - 9825},
@@ -317,7 +317,7 @@ TEST(GenerateEvasions, CapturesAndInterpositionsOfEveryPiece) {
 
 TEST(GenerateEvasions, DoubleCheckOnlyKingMoves) {
   // Rook e8 and knight d3 both check the king on e1; the white rook and queen could otherwise help.
-  ASSERT_TRUE(SetupPosition("4r1k1/8/8/8/8/R2n4/8/Q3K3 w - -"));
+  ASSERT_TRUE(SetupGame("4r1k1/8/8/8/8/R2n4/8/Q3K3 w - -"));
   std::vector<MoveEntry> list = Evasions();
   ASSERT_FALSE(list.empty());
   for (const MoveEntry& e : list) EXPECT_EQ(MoveFrom(e.Move), E1) << Text(e.Move);
@@ -325,17 +325,17 @@ TEST(GenerateEvasions, DoubleCheckOnlyKingMoves) {
 
 TEST(GenerateEvasions, EnPassantCapturesTheCheckingPawn) {
   // Black has just played d7d5, checking the white king on e4; c5 and e5 pawns may take en passant.
-  ASSERT_TRUE(SetupPosition("4k3/8/8/2PpP3/4K3/8/8/8 w - d6"));
+  ASSERT_TRUE(SetupGame("4k3/8/8/2PpP3/4K3/8/8/8 w - d6"));
   std::vector<MoveEntry> list = Evasions();
   ExpectList(list, {{"c5d6", KindEnPassant, -9500}, {"e5d6", KindEnPassant, -9500}});
-  ASSERT_TRUE(SetupPosition("8/8/8/4k3/2pPp3/8/8/4K3 b - d3"));
+  ASSERT_TRUE(SetupGame("8/8/8/4k3/2pPp3/8/8/4K3 b - d3"));
   ExpectList(Evasions(), {{"c4d3", KindEnPassant, -9500}, {"e4d3", KindEnPassant, -9500}});
 }
 
 TEST(GenerateEvasions, InterposedPromotions) {
   // The rook on h8 checks the king on a8 along the last rank: the knight blocks on e8 or c8,
   // the pawn on c7 blocks by promoting (quiet promotion scores), then the king steps aside.
-  ASSERT_TRUE(SetupPosition("K6r/2P5/3N4/8/8/8/8/7k w - -"));
+  ASSERT_TRUE(SetupGame("K6r/2P5/3N4/8/8/8/8/7k w - -"));
   std::vector<MoveEntry> list = Evasions();
   ExpectList(list, {{"d6e8", KindQuiet, -30320}, {"d6c8", KindQuiet, -30320}, {"c7c8q", KindPromoQueen, -9401},
                     {"c7c8n", KindPromoKnight, -30005}, {"c7c8r", KindPromoRook, -30025},

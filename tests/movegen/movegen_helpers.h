@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 #include "board/board.h"
+#include "engine/engine.h"
+#include "eval/eval.h"
 #include "movegen/movegen.h"
 
 namespace movegen_test {
 
-inline const bool TablesReady = (InitTables(), true);
+inline const bool TablesReady = (InitTables(), InitPhaseTables(), true);
 
 // Positions with published perft counts (leaf counts per depth).
 struct PerftCase {
@@ -81,7 +83,7 @@ void RandomPlayouts(const char* fen, unsigned seed, int games, int plies, F visi
   std::mt19937 rng(seed);
   static PlyRecord records[512];
   for (int g = 0; g < games; g++) {
-    ASSERT_TRUE(SetupPosition(fen));
+    ASSERT_TRUE(SetupGame(fen));
     for (int ply = 0; ply < plies && ply < 512; ply++) {
       visit();
       std::vector<Move> legal = LegalOf(AllMoves());

@@ -21,7 +21,7 @@ class Ordering : public testing::Test {
 
   void SetUp() override {
     InitOnce();
-    ASSERT_TRUE(SetupPosition(InitialFen));  // white to move; statistics, history and killers reset
+    ASSERT_TRUE(SetupGame(InitialFen));  // white to move; statistics, history and killers reset
   }
 
   void SetList(const std::vector<MoveEntry>& entries) {
@@ -129,7 +129,7 @@ TEST_F(Ordering, QuietCutoffTeachesKillersHistoryAndStatistics) {
 }
 
 TEST_F(Ordering, CaptureCutoffRaisesHistoryButLeavesTheKillers) {
-  ASSERT_TRUE(SetupPosition("4k3/3r4/8/8/8/8/8/3QK3 w - -"));
+  ASSERT_TRUE(SetupGame("4k3/3r4/8/8/8/8/8/3QK3 w - -"));
   r->Killer1 = Knight;
   r->Killer2 = PawnPush;
   SetList({{-9000, Capture}});
@@ -178,11 +178,11 @@ TEST_F(Ordering, SetupAndGameMovesResetTheStatistics) {
   HistoryTable[White][5] = 7;
   TryCount[0][0] = 9;
   PlyRecords[3].Killer1 = Knight;
-  ASSERT_TRUE(MakeRealMove(PawnPush));
+  ASSERT_TRUE(PlayGameMove(PawnPush));
   EXPECT_EQ(HistoryTable[White][5], 0);
   EXPECT_EQ(TryCount[0][0], 1u);
   EXPECT_EQ(PlyRecords[3].Killer1, Knight) << "killers survive a game move";
-  ASSERT_TRUE(SetupPosition(InitialFen));
+  ASSERT_TRUE(SetupGame(InitialFen));
   EXPECT_EQ(PlyRecords[3].Killer1, 0);
 }
 

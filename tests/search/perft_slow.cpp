@@ -19,7 +19,7 @@ class PerftDeep : public testing::TestWithParam<size_t> {};
 
 TEST_P(PerftDeep, MatchesPublishedCounts) {
   const PerftCase& c = PublishedPerft[GetParam()];
-  ASSERT_TRUE(SetupPosition(c.fen));
+  ASSERT_TRUE(SetupGame(c.fen));
   int depth = static_cast<int>(c.leaves.size() - DepthsLeftOut);
   PlyRecord* start = CurrentPly;
   start->ListEnd = MoveStack;

@@ -51,38 +51,38 @@ TEST(Perft, ShallowPublishedCounts) {
   const int depths[] = {4, 3, 5, 3, 3, 3};
   for (size_t i = 0; i < PublishedPerft.size(); i++) {
     const PerftCase& c = PublishedPerft[i];
-    ASSERT_TRUE(SetupPosition(c.fen)) << c.fen;
+    ASSERT_TRUE(SetupGame(c.fen)) << c.fen;
     for (int d = 1; d <= depths[i]; d++) EXPECT_EQ(CountFromRoot(d), CumulativeLeaves(c, d)) << c.fen << " depth " << d;
   }
 }
 
 TEST(Perft, ColoursMirrorEachOther) {
   // The published position with promotions and castling, mirrored with Black to move.
-  ASSERT_TRUE(SetupPosition("r2q1rk1/pP1p2pp/Q4n2/bbp1p3/Np6/1B3NBn/pPPP1PPP/R3K2R b KQ - 0 1"));
+  ASSERT_TRUE(SetupGame("r2q1rk1/pP1p2pp/Q4n2/bbp1p3/Np6/1B3NBn/pPPP1PPP/R3K2R b KQ - 0 1"));
   EXPECT_EQ(CountFromRoot(3), 6u + 264 + 9467);
 }
 
 TEST(Perft, CountsMovesMadeIncludingIllegalOnes) {
   // Kiwipete depth 1: 48 legal moves; the pinned and king moves refused afterwards are still made.
-  ASSERT_TRUE(SetupPosition(PublishedPerft[1].fen));
+  ASSERT_TRUE(SetupGame(PublishedPerft[1].fen));
   NodeCount = 0;
   EXPECT_EQ(CountFromRoot(2), 48u + 2039);
   EXPECT_GT(NodeCount, 48u + 2039);
 }
 
 TEST(Perft, PrintsTheTableOfCumulativeCounts) {
-  ASSERT_TRUE(SetupPosition(InitialFen));
+  ASSERT_TRUE(SetupGame(InitialFen));
   std::string out = CapturePerft(3);
   EXPECT_EQ(WithoutDurations(out),
             "ply\tduration\tnodes\n1\t*\t20\n2\t*\t420\n3\t*\t9322\ntotal nodes: 9762\n(total moves[32]: 9762)\n");
-  ASSERT_TRUE(SetupPosition(InitialFen));
+  ASSERT_TRUE(SetupGame(InitialFen));
   EXPECT_EQ(WithoutDurations(CapturePerft(1)), "ply\tduration\tnodes\n1\t*\t20\ntotal nodes: 20\n(total moves[32]: 20)\n");
   EXPECT_EQ(CapturePerft(0), "ply\tduration\tnodes\ntotal nodes: 0\n(total moves[32]: 0)\n");
 }
 
 TEST(Perft, CheckmatedSideCountsNothingAtEveryDepth) {
   // Fool's mate: White is mated. A huge depth runs 127 depths, each instantly 0.
-  ASSERT_TRUE(SetupPosition("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq -"));
+  ASSERT_TRUE(SetupGame("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq -"));
   std::string out = WithoutDurations(CapturePerft(200));
   EXPECT_NE(out.find("\n127\t*\t0\n"), std::string::npos);
   EXPECT_EQ(out.find("\n128\t"), std::string::npos);
@@ -90,7 +90,7 @@ TEST(Perft, CheckmatedSideCountsNothingAtEveryDepth) {
 }
 
 TEST(Perft, LeavesTheBoardAndTheRecordPointerAsFound) {
-  ASSERT_TRUE(SetupPosition(PublishedPerft[3].fen));
+  ASSERT_TRUE(SetupGame(PublishedPerft[3].fen));
   PositionState before;
   std::memcpy(&before, &Position, sizeof before);
   PlyRecord* record = CurrentPly;

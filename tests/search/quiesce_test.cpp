@@ -9,7 +9,7 @@ namespace {
 
 int QuiesceFen(const char* fen, int depth, int alpha, int beta) {
   InitOnce();
-  EXPECT_TRUE(SetupPosition(fen)) << fen;
+  EXPECT_TRUE(SetupGame(fen)) << fen;
   PrepareRootSearch();
   return Quiesce(depth, 1, alpha, beta);
 }
@@ -18,7 +18,7 @@ const TTSlot* Entry() { return ProbeTT(Position.PositionKey, Position.SideToMove
 
 TEST(Quiesce, CapturingTheKingScoresInfinityAndIsStored) {
   InitOnce();
-  ASSERT_TRUE(SetupPosition("4k3/4r3/8/8/8/8/4R3/4K3 b - -"));
+  ASSERT_TRUE(SetupGame("4k3/4r3/8/8/8/8/4R3/4K3 b - -"));
   PrepareRootSearch();
   // The pinned rook steps aside: an illegal move that the quiescence search refutes.
   const Move illegal = MakeMoveWord(E7, D7, KindQuiet);
@@ -67,7 +67,7 @@ TEST(Quiesce, BelowDepthMinusSixTheEvaluationScoresEachCapture) {
   const char* fen = "4k3/8/4p3/3q4/8/8/6P1/3RK3 w - -";
   const Move take = MakeMoveWord(D1, D5, KindCapture);
   InitOnce();
-  ASSERT_TRUE(SetupPosition(fen));
+  ASSERT_TRUE(SetupGame(fen));
   int standPat = Evaluate();
   PlyRecord scratch;
   SaveBoardState(&scratch);
@@ -83,7 +83,7 @@ TEST(Quiesce, BelowDepthMinusSixTheEvaluationScoresEachCapture) {
 
 TEST(Quiesce, SideKnownInCheckWithoutEvasionIsMatedAtItsPly) {
   InitOnce();
-  ASSERT_TRUE(SetupPosition("R5k1/5ppp/8/8/8/8/8/6K1 b - -"));
+  ASSERT_TRUE(SetupGame("R5k1/5ppp/8/8/8/8/8/6K1 b - -"));
   PrepareRootSearch();
   CheckCount[Black] = 1;
   EXPECT_EQ(Quiesce(0, 4, -ScoreMate, ScoreMate), 4 - ScoreMate);

@@ -6,6 +6,7 @@
 #include <string>
 #include "board/board.h"
 #include "engine/engine.h"
+#include "eval/eval.h"
 #include "search/search.h"
 
 namespace search_test {
@@ -18,7 +19,7 @@ inline void QuietInput() {
 }
 
 inline void InitOnce() {
-  static bool done = (InitTables(), QuietInput(), true);
+  static bool done = (InitTables(), InitPhaseTables(), QuietInput(), true);
   (void)done;
 }
 
@@ -51,7 +52,7 @@ inline SearchRun SearchCurrent(int maxDepth, int64_t budget = 1000000000) {
 // Sets up fen from a fresh state (table, killers and statistics cleared) and searches it.
 inline SearchRun SearchFen(const char* fen, int maxDepth) {
   InitOnce();
-  EXPECT_TRUE(SetupPosition(fen)) << fen;
+  EXPECT_TRUE(SetupGame(fen)) << fen;
   return SearchCurrent(maxDepth);
 }
 

@@ -45,7 +45,7 @@ TEST(IterativeDeepening, ReportsStalemateAndCheckmateAtTheRoot) {
 
 TEST(IterativeDeepening, RootRepeatedTwiceIsADrawWithoutSearch) {
   InitOnce();
-  ASSERT_TRUE(SetupPosition(InitialFen));
+  ASSERT_TRUE(SetupGame(InitialFen));
   const Move shuffle[4] = {MakeMoveWord(G1, F3, KindQuiet), MakeMoveWord(G8, F6, KindQuiet),
                            MakeMoveWord(F3, G1, KindQuiet), MakeMoveWord(F6, G8, KindQuiet)};
   for (int round = 0; round < 2; ++round)
@@ -99,7 +99,7 @@ constexpr const char* Busy[] = {
 TEST(Search, LeavesThePositionAndHistoryAsTheyWere) {
   InitOnce();
   for (const char* fen : Busy) {
-    ASSERT_TRUE(SetupPosition(fen));
+    ASSERT_TRUE(SetupGame(fen));
     PositionState before;
     std::memcpy(&before, &Position, sizeof before);
     int top = HistoryTop;
@@ -118,7 +118,7 @@ TEST(Search, LeavesThePositionAndHistoryAsTheyWere) {
 TEST(Search, StopsOnTheClockWithTheBoardIntactAndACompletedResult) {
   InitOnce();
   for (int64_t budget : {0, 30}) {
-    ASSERT_TRUE(SetupPosition(Busy[0]));
+    ASSERT_TRUE(SetupGame(Busy[0]));
     PositionState before;
     std::memcpy(&before, &Position, sizeof before);
     int top = HistoryTop;
@@ -153,7 +153,7 @@ void PrepareNode(int iteration) {
 
 int SearchNode(const char* fen, int depth, int ply, int iteration) {
   InitOnce();
-  EXPECT_TRUE(SetupPosition(fen));
+  EXPECT_TRUE(SetupGame(fen));
   PrepareNode(iteration);
   return Search(depth, ply, -ScoreMate, ScoreMate, 2);
 }
@@ -183,7 +183,7 @@ TEST(Search, TableCutoffNeedsAModestScoreOrADeepPly) {
   const Case cases[] = {{5000, 3, false}, {5000, 9, true}, {4999, 3, true}, {-5000, 3, false}, {-4999, 1, true}};
   InitOnce();
   for (const Case& c : cases) {
-    ASSERT_TRUE(SetupPosition("4k3/pppp4/8/8/8/8/PPPP4/4K3 w - -"));
+    ASSERT_TRUE(SetupGame("4k3/pppp4/8/8/8/8/PPPP4/4K3 w - -"));
     StoreTT(Position.PositionKey, Position.SideToMove, MakeMoveWord(A2, A3, KindQuiet), c.Score, 5, BoundExact);
     PrepareNode(10);
     int score = Search(4, c.Ply, -ScoreMate, ScoreMate, 2);

@@ -3,10 +3,13 @@
 #include <cstring>
 #include "bench.h"
 #include "board/board.h"
+#include "engine/engine.h"
+#include "eval/eval.h"
 
 int main(int argc, char** argv) {
   const char* what = argc > 1 ? argv[1] : "all";
   InitTables();
+  InitPhaseTables();
   bool all = std::strcmp(what, "all") == 0;
   int status = 0;
   if (all || std::strcmp(what, "perft") == 0) status |= BenchPerft();

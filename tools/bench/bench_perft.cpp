@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
+#include "engine/engine.h"
 #include "bench.h"
 #include "board/board.h"
 #include "search/search.h"
@@ -25,7 +26,7 @@ constexpr PerftRun Runs[] = {
 
 // Runs one perft and prints its rate; false when the count is wrong.
 bool Run(const PerftRun& run) {
-  if (!SetupPosition(run.fen)) return false;
+  if (!SetupGame(run.fen)) return false;
   PlyRecord* start = CurrentPly;
   start->ListEnd = MoveStack;
   CurrentPly = start + 1;

@@ -62,7 +62,7 @@ struct Timing {
 // Searches the position to its depth from a cleared table and cleared statistics; returns NodeCount
 // and the time spent in the search itself.
 uint32_t SearchToDepth(const BenchPosition& p, Timing& time) {
-  SetupPosition(p.Fen);
+  SetupGame(p.Fen);
   MaxDepth = p.Depth;
   MoveBudget = INT64_MAX / 8;
   MoveDeadline = -1;

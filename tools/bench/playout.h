@@ -1,6 +1,7 @@
 // Random legal games from the initial position, for benchmarks and consistency tests.
 #pragma once
 #include <cstdint>
+#include "engine/engine.h"
 #include "board/board.h"
 #include "movegen/movegen.h"
 
@@ -14,7 +15,7 @@ void RandomPlayouts(int positions, int maxPlies, uint64_t seed, Visit visit) {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
     return static_cast<uint32_t>(state >> 33);
   };
-  SetupPosition(InitialFen);
+  SetupGame(InitialFen);
   int ply = 0;
   for (int made = 0; made < positions;) {
     MoveEntry list[MaxMovesPerList];
@@ -23,7 +24,7 @@ void RandomPlayouts(int positions, int maxPlies, uint64_t seed, Visit visit) {
     for (MoveEntry *entry = list, *end = GenerateMoves(list); entry < end; entry++)
       if (MoveIsLegal(entry->Move)) legal[count++] = entry->Move;
     if (count == 0 || ply >= maxPlies) {
-      SetupPosition(InitialFen);
+      SetupGame(InitialFen);
       ply = 0;
       continue;
     }

@@ -1,10 +1,12 @@
-// The running log "Tirvex.log": one line per event, flushed line by line so that the
-// record survives a crash or a kill by the interface.
+// The running log "Tirvex.log", written by every floor: one line per event, flushed line by
+// line so that the record survives a crash or a kill by the interface. Also the clock.
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
-#include "engine/engine.h"
+#include "board/board.h"
 
 namespace {
+const auto ProgramStart = std::chrono::steady_clock::now();
 std::FILE* LogFile;  // null when the log could not be created: logging is then skipped
 
 // Writes the formatted text; a whole line is ended and flushed at once.
@@ -38,4 +40,9 @@ void LogText(const char* format, ...) {
   va_start(args, format);
   WriteLog(false, format, args);
   va_end(args);
+}
+
+int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - ProgramStart)
+      .count();
 }
