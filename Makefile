@@ -4,10 +4,13 @@
 #                (address and undefined-behaviour checkers) running the fast and slow tests
 #   make bench   speed figures and the search node signature (build/tirvex_bench)
 #   make match   20 games of 1 minute + 1 second against fairymax under xboard, with the score
+#   make fuzz    the libFuzzer targets (clang), FUZZ_SECONDS each (default 60)
 # Missing tools are installed with apt-get (as root), each only when its check fails.
 
 BUILD := build
 SANITIZE_BUILD := build-sanitize
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS := 60
 JOBS := 2
 export PATH := $(PATH):/usr/games
 
@@ -15,6 +18,7 @@ export PATH := $(PATH):/usr/games
 # package is not installed.
 BUILD_TOOLS := cmake:cmake g++:g++ cc:gcc dpkg:libgtest-dev
 MATCH_TOOLS := xboard:xboard xvfb-run:xvfb xauth:xauth fairymax:fairymax
+FUZZ_TOOLS := clang++:clang
 
 define install
 	@missing=""; \
@@ -29,7 +33,7 @@ define install
 	fi
 endef
 
-.PHONY: all build run test bench match deps-build deps-match
+.PHONY: all build run test bench match fuzz fuzz-build deps-build deps-match deps-fuzz
 
 all: build
 
@@ -38,6 +42,9 @@ deps-build:
 
 deps-match:
 	$(call install,$(MATCH_TOOLS))
+
+deps-fuzz:
+	$(call install,$(FUZZ_TOOLS))
 
 build: deps-build
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
@@ -56,6 +63,13 @@ test: build deps-match
 
 bench: build
 	$(BUILD)/tirvex_bench
+
+fuzz-build: deps-fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Fuzz -DTIRVEX_FUZZ=ON > /dev/null
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+
+fuzz: fuzz-build
+	tools/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 match: build deps-match
 	tools/match.sh $(BUILD)/tirvex 20 1 1 $(BUILD)/match

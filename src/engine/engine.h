@@ -55,8 +55,21 @@ bool PlayGameMove(Move move);
 // The engine's lines of the move maker's failure dump.
 void WriteFailureContext(std::FILE* file);
 
-// ---- Commands and control ----
+// ---- Start-up and configuration ----
+// Lines of the configuration file: up to 4094 characters and the line end.
+inline constexpr int ConfigLineSize = 4096;
+struct Configuration {
+  char bitbasePath[ConfigLineSize + 1] = "";
+  int bitbaseCache = 4;  // megabytes
+  int bitbaseLoad = 1;
+  bool bookOpened = false;
+  char bookError[512] = "";
+};
+// Applies the "Tirvex.ini" lines of file (the books named are opened at once).
+void ReadConfiguration(std::FILE* file, Configuration& config);
 bool Startup();
+
+// ---- Commands and control ----
 void CommandLoop();
 void StopEngine();
 void ComputeMoveBudget(int ownClock, int opponentClock);

@@ -9,17 +9,7 @@
 
 namespace {
 
-// Lines of the configuration file: up to 4094 characters and the line end.
-constexpr int ConfigLineSize = 4096;
 constexpr int BookPathLimit = 255;
-
-struct Configuration {
-  char bitbasePath[ConfigLineSize + 1] = "";
-  int bitbaseCache = 4;  // megabytes
-  int bitbaseLoad = 1;
-  bool bookOpened = false;
-  char bookError[512] = "";
-};
 
 // Reads and discards count words of the interface's handshake replies.
 void SkipWords(int count) {
@@ -76,24 +66,15 @@ void ApplyConfigLine(const char* line, Configuration& config) {
   }
 }
 
-// Reads "Tirvex.ini" line by line; reading stops at a line too long to be read whole.
-void ReadConfiguration(Configuration& config) {
+// Opens "Tirvex.ini" in the working directory and reads it, or reports that it cannot.
+void ReadConfigurationFile(Configuration& config) {
   std::FILE* file = std::fopen("Tirvex.ini", "r");
   if (!file) {
     std::printf("ERROR: Tirvex.ini file cannot be opened.\n");
     LogLine("ERROR: Tirvex.ini file cannot be opened.");
     return;
   }
-  char line[ConfigLineSize];
-  while (std::fgets(line, sizeof line, file)) {
-    size_t length = std::strlen(line);
-    if (length > 0 && line[length - 1] == '\n') line[--length] = 0;
-    else if (!std::feof(file)) break;
-    if (length > 0 && line[length - 1] == '\r') line[--length] = 0;
-    const char* start = line;
-    while (*start == ' ' || *start == '\t') start++;
-    if (*start != '#') ApplyConfigLine(start, config);
-  }
+  ReadConfiguration(file, config);
   std::fclose(file);
 }
 
@@ -115,6 +96,20 @@ void ReportBooksAndBitbases(const Configuration& config) {
 }
 
 }  // namespace
+
+// Reads the configuration line by line; reading stops at a line too long to be read whole.
+void ReadConfiguration(std::FILE* file, Configuration& config) {
+  char line[ConfigLineSize];
+  while (std::fgets(line, sizeof line, file)) {
+    size_t length = std::strlen(line);
+    if (length > 0 && line[length - 1] == '\n') line[--length] = 0;
+    else if (!std::feof(file)) break;
+    if (length > 0 && line[length - 1] == '\r') line[--length] = 0;
+    const char* start = line;
+    while (*start == ' ' || *start == '\t') start++;
+    if (*start != '#') ApplyConfigLine(start, config);
+  }
+}
 
 // The engine announces done=0 first because reading the configuration and loading the
 // bitbases take time, and done=1 when it is ready. Without "xboard" as the first word the
@@ -145,7 +140,7 @@ bool Startup() {
   SetupGame(InitialFen);
 
   Configuration config;
-  ReadConfiguration(config);
+  ReadConfigurationFile(config);
   if (config.bitbasePath[0]) LoadBitbases(config.bitbasePath, config.bitbaseCache, config.bitbaseLoad);
   std::printf("feature done=1\n");
   if (xboard) SkipWords(2);
