@@ -3,9 +3,9 @@
 // runs the engine's own test and tool commands.
 //
 // During a search the loop does not run: the search's input poll (PollInput) reads the
-// words. There, a new clock is applied at once; "?", "force", "quit" and an unexpected move
-// stop the search; a predicted move turns pondering into the engine's own search; any other
-// word waits in CommandBuffer for this loop.
+// words. There, a new clock is applied at once, a predicted move turns pondering into the
+// engine's own search, an unexpected move stops the search, and every other word acts as the
+// table's "during a search" column says.
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -62,19 +62,9 @@ void PlayOpponentMove() {
 }
 
 // Moves are taken only in the states in which the engine follows the game.
-bool TakesMove() {
+bool TakesMove(const char* word) {
   return (EngineState == Pondering || EngineState == Waiting || EngineState == Force) &&
-         ReadCoordinateMove(CommandBuffer) != 0;
-}
-
-// "go" makes the engine play the side to move; a prediction left on the board from pondering
-// is taken back first so that the engine thinks on the real game position.
-void Go() {
-  if (EngineState == Pondering) {
-    RetractPrediction();
-    EngineState = Waiting;
-  }
-  think();
+         ReadCoordinateMove(word) != 0;
 }
 
 void NewGame() {
@@ -85,10 +75,9 @@ void NewGame() {
 // level MPS BASE INC: moves per control and the increment; the base time comes with each clock.
 void Level() {
   int mps = MovesPerControl, inc = static_cast<int>(Increment / 1000);
-  char base[CommandBufferSize];
-  ReadInteger(&mps);
-  ReadWord(base, sizeof base);
-  ReadInteger(&inc);
+  char base[CommandBufferSize] = "";
+  // A missing number ends the command; the word read in its place goes back to the loop.
+  if (ReadInteger(&mps) && ReadWord(base, sizeof base)) ReadInteger(&inc);
   LogLine("%d %s %d", mps, base, inc);
   MovesPerControl = mps;
   Increment = inc >= 1 ? int64_t(inc) * 1000 : 0;
@@ -102,10 +91,19 @@ void SetBoard() {
     LogLine("-M: refused setboard text longer than %d characters", SetboardLimit);
     return;
   }
-  if (!SetUpPosition(CommandBuffer)) LogLine("-M: tellusererror Illegal position");
+  if (SetUpPosition(CommandBuffer)) return;
+  // The interface must learn that its position was not taken, or it would go on with the old game.
+  std::printf("tellusererror Illegal position\n");
+  LogLine("-M: tellusererror Illegal position");
 }
 
+// white/black: the side to move, refused (as a setup is) when the other side would stand in check.
 void SetSideToMove(int side) {
+  if (side != Position.SideToMove && KingAttackedAfterMove(0, side ^ 1)) {
+    std::printf("tellusererror Illegal position\n");
+    LogLine("-M: tellusererror Illegal position");
+    return;
+  }
   Position.SideToMove = side;
   RootSideToMove = side;
 }
@@ -163,56 +161,80 @@ void PerftCommand() {
 struct Command {
   const char* word;  // nullptr: a coordinate move
   int prefix;        // letters compared; 0 for an exact match
+  SearchEffect effect;
   void (*run)();
 };
 
+void Ignore() {}
+
 // Tested in this order; the first match wins. A word matching nothing is only logged.
+// During a search, a word acts by its effect (see SearchEffect); moves and clocks are the poll's.
 constexpr Command Commands[] = {
-    {"time", 4, [] { ReadClockCommand(""); }},
-    {nullptr, 0, PlayOpponentMove},
-    {"go", 2, Go},
-    {"new", 3, NewGame},
-    {"result", 6, NewGame},
-    {"level", 5, Level},
-    {"force", 5, StopEngine},
-    {"setboard", 8, SetBoard},
-    {"easy", 0, [] { PonderEnabled = false; }},
-    {"hard", 0, [] { PonderEnabled = true; }},
-    {"quit", 4, [] { EngineState = Quit; }},
-    {"white", 5, [] { SetSideToMove(White); }},
-    {"black", 5, [] { SetSideToMove(Black); }},
-    {"eval", 0, EvalCommand},
-    {"pgn2pos", 0, [] { ReadToolArguments(1); }},
-    {"pgn2game", 0, [] { ReadToolArguments(2); }},
-    {"pgnlist2game", 0, [] { ReadToolArguments(2); }},
-    {"game2pgn", 0, [] { ReadToolArguments(2); }},
-    {"game2pos", 0, [] { ReadToolArguments(2); }},
-    {"bookshow", 0, [] {}},
-    {"dbshow", 0, [] {}},
-    {"dbshowlin", 0, [] {}},
-    {"bookcreate", 0, [] {}},
-    {"dbcreate", 0, [] { ReadToolArguments(2); }},
-    {"benchmark", 0, Benchmark},
-    {"benchmarkspeed", 0, BenchmarkSpeed},
-    {"perft", 0, PerftCommand},
-    {"test", 0, TestCommand},
+    {"time", 4, Waits, [] { ReadClockCommand(""); }},
+    {nullptr, 0, MovesNow, PlayOpponentMove},
+    {"go", 2, EndsPondering, think},
+    {"new", 3, EndsSearch, NewGame},
+    {"result", 6, EndsSearch, NewGame},
+    {"level", 5, EndsPondering, Level},
+    {"force", 5, EndsSearch, StopEngine},
+    {"setboard", 8, EndsSearch, SetBoard},
+    {"easy", 0, Waits, [] { PonderEnabled = false; }},
+    {"hard", 0, Waits, [] { PonderEnabled = true; }},
+    {"quit", 4, MovesNow, [] { EngineState = Quit; }},
+    {"white", 5, EndsPondering, [] { SetSideToMove(White); }},
+    {"black", 5, EndsPondering, [] { SetSideToMove(Black); }},
+    {"eval", 0, Waits, EvalCommand},
+    {"pgn2pos", 0, Waits, [] { ReadToolArguments(1); }},
+    {"pgn2game", 0, Waits, [] { ReadToolArguments(2); }},
+    {"pgnlist2game", 0, Waits, [] { ReadToolArguments(2); }},
+    {"game2pgn", 0, Waits, [] { ReadToolArguments(2); }},
+    {"game2pos", 0, Waits, [] { ReadToolArguments(2); }},
+    {"bookshow", 0, Waits, Ignore},
+    {"dbshow", 0, Waits, Ignore},
+    {"dbshowlin", 0, Waits, Ignore},
+    {"bookcreate", 0, Waits, Ignore},
+    {"dbcreate", 0, Waits, [] { ReadToolArguments(2); }},
+    {"benchmark", 0, Waits, Benchmark},
+    {"benchmarkspeed", 0, Waits, BenchmarkSpeed},
+    {"perft", 0, Waits, PerftCommand},
+    {"test", 0, Waits, TestCommand},
+    // Not acted on, but they change the interface's game: a prediction on the board goes.
+    {"undo", 0, EndsPondering, Ignore},
+    {"remove", 0, EndsPondering, Ignore},
+    {"edit", 0, EndsPondering, Ignore},
+    {"?", 0, MovesNow, Ignore},
 };
 
 bool Matches(const Command& command, const char* word) {
-  if (!command.word) return TakesMove();
+  if (!command.word) return TakesMove(word);
   return command.prefix ? std::strncmp(word, command.word, command.prefix) == 0
                         : std::strcmp(word, command.word) == 0;
 }
 
-void Dispatch(const char* word) {
+const Command* Find(const char* word) {
   for (const Command& command : Commands)
-    if (Matches(command, word)) {
-      command.run();
-      return;
-    }
+    if (Matches(command, word)) return &command;
+  return nullptr;
+}
+
+// A word that changes the interface's game first takes back a prediction made for pondering,
+// so that it acts on the real game position.
+void Dispatch(const char* word) {
+  const Command* command = Find(word);
+  if (!command) return;
+  if (EngineState == Pondering && command->word && command->effect >= EndsPondering) {
+    RetractPrediction();
+    EngineState = Waiting;
+  }
+  command->run();
 }
 
 }  // namespace
+
+SearchEffect SearchEffectOf(const char* word) {
+  const Command* command = Find(word);
+  return command && command->word ? command->effect : Waits;
+}
 
 void StopEngine() {
   LogLine("-M: entered StopEngine");

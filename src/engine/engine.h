@@ -4,6 +4,8 @@
 #include <cstdint>
 #include "board/board.h"
 
+struct TTSlot;
+
 enum EngineStateValue : int { Force = 0, Thinking = 1, Pondering = 2, Waiting = 3, Quit = 4 };
 
 inline constexpr int CommandBufferSize = 256;
@@ -41,8 +43,10 @@ bool ReadWord(char* buffer, int size);
 // over-long line is consumed whole, its start kept and InputOverflow set.
 bool ReadLine(char* buffer, int size);
 extern bool InputOverflow;
+// Gives a word back to the input: the next ReadWord returns it (and InputPending counts it).
+void UnreadWord(const char* word);
 // Reads a decimal integer word (sign allowed, reading stops at the first non-digit); false,
-// with value unchanged, for a word without digits or an over-long one.
+// with value unchanged, for a word without digits (which is given back) or an over-long one.
 bool ReadInteger(int* value);
 void IgnoreInterrupts();
 
@@ -70,6 +74,16 @@ void ReadConfiguration(std::FILE* file, Configuration& config);
 bool Startup();
 
 // ---- Commands and control ----
+// What a word read during a search does there (the search's input poll).
+enum SearchEffect : int {
+  Waits,          // kept in CommandBuffer for the loop (of several, the last one read)
+  MovesNow,       // stops the search; the engine plays the best move found so far ("?", quit)
+  EndsPondering,  // stops a pondering search (the loop takes the prediction back); else waits
+  EndsSearch,     // stops any search without a move (new, setboard, result, force)
+};
+SearchEffect SearchEffectOf(const char* word);
+// How input stopped the running search: Waits when it did not.
+extern SearchEffect InputStop;
 void CommandLoop();
 void StopEngine();
 void ComputeMoveBudget(int ownClock, int opponentClock);
@@ -82,6 +96,14 @@ bool TimeUp();
 void PollInput();
 void StartEngine(bool goodPonder);
 void think();
+// The engine's decision after a search: a game-end marker or a legal move with its score.
+struct Decision {
+  Move move;
+  int score;
+};
+// Chooses from the root's table entry (slot), the search's result and the root search's own best
+// move; a search cut short before its first iteration still gives the best-ordered legal move.
+Decision DecideMove(const TTSlot* slot);
 // Takes the predicted reply back when one is made on the board for pondering.
 void RetractPrediction();
 // The predicted reply came true: it becomes a game move (GamePly and SearchAge advance).

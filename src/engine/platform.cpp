@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include "engine/engine.h"
 
 bool InputOverflow;
@@ -14,6 +15,8 @@ bool InputOverflow;
 namespace {
 
 int PutBack = EOF;  // one character read ahead and given back, EOF for none
+// A whole word given back by a reader that did not want it (UnreadWord); empty for none.
+char PutBackWord[CommandBufferSize];
 
 int ReadChar() {
   int c = PutBack;
@@ -46,7 +49,7 @@ int BytesWaiting() {
 // stray line end never makes the search block in a read; a closed or broken input answers 1
 // so that the next read runs into the end of input at once.
 int InputPending() {
-  if (PutBack != EOF && !IsSpace(PutBack)) return 1;
+  if (PutBackWord[0] || (PutBack != EOF && !IsSpace(PutBack))) return 1;
   for (;;) {
     int bytes = BytesWaiting();
     if (bytes <= 0) return bytes < 0 ? 1 : 0;
@@ -63,6 +66,11 @@ int InputPending() {
 // line read (setboard) starts with it. A word that does not fit is still read whole.
 bool ReadWord(char* buffer, int size) {
   InputOverflow = false;
+  if (PutBackWord[0]) {
+    std::snprintf(buffer, size, "%s", PutBackWord);
+    PutBackWord[0] = 0;
+    return true;
+  }
   int c = ReadChar();
   while (c != EOF && IsSpace(c)) c = ReadChar();
   int length = 0;
@@ -72,22 +80,30 @@ bool ReadWord(char* buffer, int size) {
   return length > 0;
 }
 
+void UnreadWord(const char* word) { std::snprintf(PutBackWord, sizeof PutBackWord, "%s", word); }
+
 // Reads a decimal integer word (sign allowed, reading stops at the first non-digit); a word
-// without digits, or an over-long one, leaves value as it was.
+// without digits leaves value as it was and is given back, so that the next reader (the
+// command loop) gets it: a lost argument never swallows the following command.
 bool ReadInteger(int* value) {
   char word[CommandBufferSize];
   if (!ReadWord(word, sizeof word) || InputOverflow) return false;
   char* end;
   long number = std::strtol(word, &end, 10);
-  if (end == word) return false;
+  if (end == word) {
+    UnreadWord(word);
+    return false;
+  }
   *value = static_cast<int>(number < INT_MIN ? INT_MIN : number > INT_MAX ? INT_MAX : number);
   return true;
 }
 
 bool ReadLine(char* buffer, int size) {
   InputOverflow = false;
-  int c = ReadChar();
   int length = 0;
+  for (const char* p = PutBackWord; *p; p++) Append(buffer, size, length, *p);
+  PutBackWord[0] = 0;
+  int c = ReadChar();
   for (; c != EOF && c != '\n'; c = ReadChar())
     if (c != '\r') Append(buffer, size, length, c);
   buffer[length] = 0;

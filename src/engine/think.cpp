@@ -20,6 +20,7 @@ uint32_t BudgetGeneration;
 int64_t MoveDeadline = -1;
 uint32_t SearchResult;
 PlyRecord PonderRecord;
+SearchEffect InputStop;
 
 namespace {
 
@@ -32,21 +33,33 @@ constexpr int PonderScoreLimit = 4999;
 // Starts the hard limit of the engine's own move: from now, on the clock last reported.
 void StartOwnClock(int64_t now) { MoveDeadline = LastOwnClock < 0 ? -1 : now + HardTimeLimit(LastOwnClock); }
 
+// The engine's own moves before its next one. Plies alternate from GamePly 1, so the move a side
+// makes at ply p follows (p - 1) / 2 of its own; while the opponent is to move, its move comes first.
+int OwnMovesMade() { return (EngineState == Thinking ? GamePly - 1 : GamePly) / 2; }
+
+// The engine's own search starts: its budget is counted again from the last clock reported, now
+// that the side to move is the engine's.
+void RenewBudget() {
+  if (EngineState == Thinking && LastOwnClock >= 0) ComputeMoveBudget(static_cast<int>(LastOwnClock / 10), 0);
+}
+
 // Counts the pondering time as used, up to two thirds of the budget.
 void CreditPonderTime(int64_t now) {
   int64_t credit = 2 * MoveBudget / 3;
   if (now - SearchStart > credit) SearchStart = now - credit;
 }
 
-// A legal move of the side to move, or 0 when it has none (mate or stalemate).
-Move FirstLegalMove() {
+// The legal move of the side to move that the move ordering would try first (the generator's
+// highest score), or 0 when there is none (mate or stalemate).
+Move BestOrderedLegalMove() {
   MoveEntry list[MaxMovesPerList];
   CheckInfo check;
   ComputeCheckers(&check);
   MoveEntry* end = check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
+  const MoveEntry* best = nullptr;
   for (MoveEntry* entry = list; entry < end; entry++)
-    if (MoveIsLegal(entry->Move)) return entry->Move;
-  return 0;
+    if ((!best || entry->Score > best->Score) && MoveIsLegal(entry->Move)) best = entry;
+  return best ? best->Move : 0;
 }
 
 bool IsDrawCode(Move move) {
@@ -54,28 +67,6 @@ bool IsDrawCode(Move move) {
 }
 
 // The engine's decision after a search: a game-end marker or a legal move with its score.
-struct Decision {
-  Move move;
-  int score;
-};
-
-// The root's table move when it is legal (and not a fail-low bound), else the search's own move,
-// else any legal move; a
-// position drawn by rule before the search, or without a legal move, gives its marker.
-Decision Decide(const TTSlot* slot) {
-  Move searched = static_cast<Move>(SearchResult >> 16);
-  int searchedScore = static_cast<int16_t>(SearchResult & 0xFFFF);
-  if (searchedScore == -9999 && IsDrawCode(searched)) return {searched, 0};
-  Move any = FirstLegalMove();
-  if (!any) return {SideToMoveInCheck() ? MarkerCheckmated : MarkerStalemate, 0};
-  // An upper bound left by an iteration that failed low and was then interrupted names no
-  // real best move: the last completed iteration's move is played instead.
-  bool failedLow = slot && TTBound(slot) == BoundUpper && MoveIsLegal(searched);
-  if (slot && !failedLow && MoveIsLegal(TTMove(slot))) return {TTMove(slot), TTScore(slot)};
-  if (MoveIsLegal(searched)) return {searched, searchedScore};
-  return {any, 0};
-}
-
 // Result line of a game found over before moving (side: the side to move, which is mated).
 const char* MarkerResult(Move marker, int side) {
   switch (marker) {
@@ -95,7 +86,7 @@ const char* ResultAfterMove(int score) {
   if (sc > 8050) {
     const TTSlot* slot = ProbeTT(Position.PositionKey, Position.SideToMove);
     bool claimed = sc == 8099 || (slot && TTMove(slot) == MarkerCheckmated);
-    if (!claimed || FirstLegalMove() || !SideToMoveInCheck()) return nullptr;
+    if (!claimed || BestOrderedLegalMove() || !SideToMoveInCheck()) return nullptr;
     bool whiteWins = Position.SideToMove == Black;
     if (sc == 8099) return whiteWins ? "1-0 {Tirvex mates 1}\n" : "0-1 {Tirvex mates 1}\n";
     return whiteWins ? "1-0 {Tirvex mates 1#}\n" : "0-1 {Tirvex mates 1#}\n";
@@ -115,7 +106,7 @@ const char* PlaySearchResult(int* depth) {
   *depth = slot ? TTDepth(slot) : 0;
   LogText("\n------M: mv%u sc: %d sct: %d d: %d\n", slot ? TTMove(slot) : 0, slot ? TTScore(slot) : 0,
           slot ? TTBound(slot) : 0, *depth);
-  Decision decision = Decide(slot);
+  Decision decision = DecideMove(slot);
   const char* result;
   if (IsMarker(decision.move)) {
     result = MarkerResult(decision.move, Position.SideToMove);
@@ -179,10 +170,29 @@ bool Ponder(Move reply) {
 
 }  // namespace
 
+// The root's table move when it is legal (and not a fail-low bound), else the search's own move,
+// else the best move of an interrupted first iteration, else the best-ordered legal move; a
+// position drawn by rule before the search, or without a legal move, gives its marker.
+Decision DecideMove(const TTSlot* slot) {
+  Move searched = static_cast<Move>(SearchResult >> 16);
+  int searchedScore = static_cast<int16_t>(SearchResult & 0xFFFF);
+  if (searchedScore == -9999 && IsDrawCode(searched)) return {searched, 0};
+  Move any = BestOrderedLegalMove();
+  if (!any) return {SideToMoveInCheck() ? MarkerCheckmated : MarkerStalemate, 0};
+  // An upper bound left by an iteration that failed low and was then interrupted names no
+  // real best move: the last completed iteration's move is played instead.
+  bool failedLow = slot && TTBound(slot) == BoundUpper && MoveIsLegal(searched);
+  if (slot && !failedLow && MoveIsLegal(TTMove(slot))) return {TTMove(slot), TTScore(slot)};
+  if (MoveIsLegal(searched)) return {searched, searchedScore};
+  if (MoveIsLegal(PlyRecords[1].BestMove)) return {PlyRecords[1].BestMove, 0};
+  return {any, 0};
+}
+
+
 // Budget of the engine's next move from its clock (centiseconds); the opponent's clock is
 // logged with the command but does not enter the budget.
 void ComputeMoveBudget(int ownClock, int) {
-  MovesToGo = MovesPerControl <= 0 ? 33 : MovesPerControl - ((GamePly / 2) % MovesPerControl);
+  MovesToGo = MovesPerControl <= 0 ? 33 : MovesPerControl - OwnMovesMade() % MovesPerControl;
   int64_t t = ownClock / MovesToGo;  // centiseconds per move
   if (t >= 500) t -= 100;
   else if (t >= 220) t -= 50;
@@ -191,13 +201,19 @@ void ComputeMoveBudget(int ownClock, int) {
   BudgetGeneration++;
 }
 
+// time N [otim M]: the opponent's clock is read only when the next word is otim; any other word
+// goes back to the loop, and a missing number ends the command.
 void ReadClockCommand(const char* suffix) {
   int own = 0, opponent = 0;
+  if (!ReadInteger(&own)) return;
   char word[CommandBufferSize];
-  ReadInteger(&own);
-  ReadWord(word, sizeof word);
-  ReadInteger(&opponent);
-  LogText("%d %s %d%s\n", own, word, opponent, suffix);
+  if (ReadWord(word, sizeof word) && std::strcmp(word, "otim") == 0) {
+    ReadInteger(&opponent);
+    LogText("%d %s %d%s\n", own, word, opponent, suffix);
+  } else {
+    if (word[0]) UnreadWord(word);
+    LogText("%d%s\n", own, suffix);
+  }
   ComputeMoveBudget(own, opponent);
 }
 
@@ -246,10 +262,11 @@ void PollInput() {
   if (move && EngineState == Pondering && move == PonderMove) {
     int64_t now = Now();
     StopSearch = false;
-    CreditPonderTime(now);
-    StartOwnClock(now);
     AcceptPrediction();
     EngineState = Thinking;
+    RenewBudget();
+    CreditPonderTime(now);
+    StartOwnClock(now);
     LogLine("--- GOOD PONDER --- cmd:%s", word);
     return;
   }
@@ -259,14 +276,19 @@ void PollInput() {
   }
   std::strcpy(CommandBuffer, word);
   PendingCommand = true;
-  // An unexpected move, "?" (move now), "force" and "quit" end the search; other words wait.
-  if (move || !std::strcmp(word, "?") || !std::strcmp(word, "force") || !std::strcmp(word, "quit")) StopSearch = true;
+  SearchEffect effect = move ? MovesNow : SearchEffectOf(word);
+  if (effect == EndsPondering && EngineState != Pondering) effect = Waits;
+  if (effect == Waits) return;
+  InputStop = effect;
+  StopSearch = true;
 }
 
 void StartEngine(bool goodPonder) {
   LogLine("-M: entered StartEngine, goodPonder: %d", goodPonder ? 1 : 0);
   MaxDepth = 127;
   StopSearch = false;
+  InputStop = Waits;
+  RenewBudget();
   int64_t now = Now();
   if (goodPonder) CreditPonderTime(now);
   else SearchStart = now;
@@ -285,13 +307,19 @@ void think() {
   LogLine("start engine");
   StartEngine(goodPonder);
   for (;;) {
+    // force, new, setboard or result ended the search: the engine makes no move.
+    if (InputStop == EndsSearch) {
+      EngineState = Waiting;
+      LogLine("-M: search abandoned, no move");
+      return;
+    }
     int depth;
     if (PlaySearchResult(&depth)) break;
     // Deep tables grow stale as the fifty-move count rises; otherwise only the ages shift.
     if (KeyHistory[HistoryTop].HalfmoveClock > 80) ShrinkTT(depth);
     else RenormaliseAge();
-    // A command that stopped the search (force, quit, ?) is handled before any pondering.
-    if (!PonderEnabled || PendingCommand) break;
+    // A word that stopped the search (?, a move) is handled before any pondering.
+    if (!PonderEnabled || InputStop != Waits) break;
     Move reply = PredictedReply();
     if (!reply) break;
     if (!Ponder(reply)) return;

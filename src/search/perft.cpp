@@ -8,7 +8,16 @@
 
 namespace {
 constexpr int MaxPerftDepth = 127;
+
+// Every PollInterval nodes the input is looked at as the search looks at it: "?", "quit", the
+// end of the input, a move, or a word that ends a search stop the count.
+bool PerftStopped() {
+  if (NodeCount <= NextPollAt || StopSearch) return StopSearch;
+  NextPollAt += PollInterval;
+  if (InputPending() != 0) PollInput();
+  return StopSearch;
 }
+}  // namespace
 
 uint64_t PerftCount(int depth) {
   PlyRecord* record = CurrentPly;
@@ -33,6 +42,7 @@ uint64_t PerftCount(int depth) {
     }
     CurrentPly = record;
     UnmakeMove(move, record);
+    if (PerftStopped()) break;
   }
   return count;
 }
@@ -45,6 +55,9 @@ void Perft(int n) {
   if (n > room) n = room;
   start->ListEnd = MoveStack;
   NodeCount = 0;
+  NextPollAt = PollInterval;
+  StopSearch = false;
+  InputStop = Waits;
   CurrentPly = start + 1;
   CurrentPly->ListEnd = nullptr;
   ComputeCheckers(&CurrentPly->Check);
@@ -54,6 +67,10 @@ void Perft(int n) {
     int64_t t0 = Now();
     uint64_t c = PerftCount(i);
     int64_t t1 = Now();
+    if (StopSearch) {
+      LogLine("-M: perft stopped at depth %d", i);
+      break;
+    }
     std::printf("%d\t%2.1f\t%" PRIu64 "\n", i, static_cast<double>(t1 - t0) * 0.001, c);
     total += c;
   }

@@ -151,8 +151,8 @@ int ResearchOutsideWindow(int score, int& alpha, int& beta, int64_t& extra) {
 
 int Elapsed(int64_t start) { return static_cast<int>((Now() - start) / 10); }
 
-// The search was stopped by a command read from the input ("?", "force", "quit" or another move).
-bool StoppedByInput() { return StopSearch && PendingCommand; }
+// The search was stopped by a word read from the input, not by the clock.
+bool StoppedByInput() { return InputStop != Waits; }
 
 }  // namespace
 

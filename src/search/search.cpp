@@ -34,8 +34,7 @@ bool BitbaseProbeAllowed(int ply, int alpha, int beta) {
 
 // Null-move search: the side passes and the opponent gets a reduced null-window search against beta.
 int SearchNullMove(PlyRecord* r, int depth, int ply, int beta, int reduction) {
-  bool listEmpty = r->ListEnd == nullptr;
-  if (listEmpty) r->ListEnd = r->ListStart;  // the child's list starts here
+  if (!r->ListEnd) r->ListEnd = r->ListStart;  // the child's list starts here
   r->CurrentMove = MarkerNullMove;
   MakeNullMove();
   CurrentPly = r + 1;
@@ -43,7 +42,7 @@ int SearchNullMove(PlyRecord* r, int depth, int ply, int beta, int reduction) {
   int score = depth > reduction + 1 ? -Search(depth - reduction - 1, ply + 1, -beta, 1 - beta, 0)
                                     : -Quiesce(0, ply + 1, -beta, 1 - beta);
   CurrentPly = r;
-  if (listEmpty) r->ListEnd = nullptr;
+  r->ListEnd = nullptr;  // not generated: the moves are generated after the null move
   UnmakeNullMove();
   return score;
 }

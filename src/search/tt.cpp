@@ -1,4 +1,5 @@
 // Transposition table: two halves by side to move, buckets of three 12-byte slots.
+#include <algorithm>
 #include <sys/mman.h>
 #include <cstring>
 #include <utility>
@@ -29,8 +30,10 @@ inline bool Holds(const TTSlot& s, uint64_t key) {
   return ((s.Word0 ^ KeyLow(key)) & KeyCheckMask) == 0 && s.Word1 == KeyHigh(key);
 }
 
-// Word 2: score + 8190 in bits 18-31, age in 9-17, bound in 7-8, depth in 0-6.
+// Word 2: score + 8190 in bits 18-31, age in 9-17, bound in 7-8, depth in 0-6. Scores beyond the
+// 14-bit field (evaluations of several extra queens) are held at its ends instead of wrapping.
 inline uint32_t PackWord2(int score, int depth, int bound) {
+  score = std::clamp(score, -ScoreInfinity, (1 << 14) - 1 - ScoreInfinity);
   return (static_cast<uint32_t>(score + ScoreInfinity) << 18) | ((SearchAge & 0x1FFu) << 9) |
          static_cast<uint32_t>(depth & 0x7F) | static_cast<uint32_t>(bound);
 }

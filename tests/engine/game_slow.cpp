@@ -1,71 +1,14 @@
 // Whole games and searches through the real binary: thinking lines and legal moves, the
-// result announcements, the commands that arrive during a search, and pondering with a
-// correct and a wrong prediction. The engine's board is compared with the real game by
-// replaying the moves here with the board's own functions and matching the "-FEN:" line
-// that the engine logs when it starts a search.
+// result announcements, the words that arrive during a search or while pondering, and
+// pondering with a correct and a wrong prediction. The engine's board is compared with the
+// real game by replaying the moves here and matching the "-FEN:" line that the engine logs
+// when it starts a search.
 #include <gtest/gtest.h>
-#include <regex>
 #include <string>
 #include <vector>
-#include "../support/engine_process.h"
-#include "board/board.h"
-#include "engine/engine.h"
-#include "eval/eval.h"
-#include "movegen/movegen.h"
+#include "../support/game_support.h"
 
 namespace {
-
-const bool Initialised = (InitTables(), InitPhaseTables(), true);
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// The engine's move lines in order.
-std::vector<std::string> EngineMoves(const std::string& out) {
-  std::vector<std::string> moves;
-  static const std::regex line("(^|\n)move ([a-h][1-8][a-h][1-8][qnrb]?)\n");
-  for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator(); ++it)
-    moves.push_back((*it)[2]);
-  return moves;
-}
-
-// Sets up fen and plays moves with the board's functions; false when one is illegal.
-bool Replay(const char* fen, const std::vector<std::string>& moves) {
-  if (!SetupGame(fen)) return false;
-  for (const std::string& text : moves)
-    if (!MakeRealMove(ReadCoordinateMove(text.c_str()))) return false;
-  return true;
-}
-
-std::string CurrentFen() {
-  char fen[128];
-  WriteFen(fen);
-  return fen;
-}
-
-std::vector<std::string> LegalMoves() {
-  MoveEntry list[MaxMovesPerList];
-  CheckInfo check;
-  ComputeCheckers(&check);
-  MoveEntry* end = check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
-  std::vector<std::string> moves;
-  for (MoveEntry* e = list; e < end; e++)
-    if (MoveIsLegal(e->Move)) {
-      char text[8];
-      MoveToText(e->Move, text);
-      moves.push_back(text);
-    }
-  return moves;
-}
-
-// The text after marker up to the line end, for the first occurrence of marker after from.
-std::string LineAfter(const std::string& log, const std::string& marker, size_t from = 0) {
-  size_t at = log.find(marker, from);
-  if (at == std::string::npos) return "";
-  at += marker.size();
-  return log.substr(at, log.find('\n', at) - at);
-}
-
-std::string Session(const std::string& commands) { return std::string(XboardHandshake) + commands; }
 
 TEST(Thinking, GoPrintsThinkingLinesAndALegalMove) {
   EngineRun run = RunEngine("new\nlevel 0 1 0\ntime 6000 otim 6000\ngo\nquit\n");
@@ -76,67 +19,80 @@ TEST(Thinking, GoPrintsThinkingLinesAndALegalMove) {
   EXPECT_TRUE(Replay(InitialFen, moves)) << moves[0];
 }
 
-TEST(Results, TheEngineAnnouncesItsMate) {
-  EngineRun run = RunEngine(Session("new\nforce\nf2f3\ne7e5\ng2g4\ngo\n"));
-  EXPECT_TRUE(Contains(run.out, "move d8h4\n0-1 {Tirvex mates 1}\n"));
+// Game ends the engine announces: before moving (no move line) or after its move.
+struct ResultCase {
+  const char* commands;
+  const char* expected;
+  bool moves;
+};
+const ResultCase ResultCases[] = {
+    {"new\nforce\nf2f3\ne7e5\ng2g4\ngo\n", "move d8h4\n0-1 {Tirvex mates 1}\n", true},  // fool's mate
+    {"setboard 7k/6Q1/6K1/8/8/8/8/8 b - -\ngo\n", "1-0 {Tirvex mated 0}\n", false},
+    {"setboard 7k/5Q2/6K1/8/8/8/8/8 b - -\ngo\n", "1/2-1/2 {Draw by stalemate (1)}\n", false},
+    {"new\nforce\ng1f3\ng8f6\nf3g1\nf6g8\ng1f3\ng8f6\nf3g1\nf6g8\ngo\n", "1/2-1/2 {Draw by 3 fold repetition (2)}\n",
+     false},
+    {"setboard 7K/8/8/8/8/k2N4/1p6/8 w - -\ngo\n", "move d3b2\n1/2-1/2 {Draw by insufficient material to mate (44)}\n",
+     true},
+};
+
+TEST(Results, FinishedGamesAreAnnounced) {
+  for (const ResultCase& c : ResultCases) {
+    EngineRun run = RunEngine(Session(c.commands));
+    EXPECT_TRUE(Contains(run.out, c.expected)) << c.commands;
+    EXPECT_EQ(EngineMoves(run.out).empty(), !c.moves) << c.commands;
+  }
 }
 
-TEST(Results, AFinishedGameIsAnnouncedWithoutAMove) {
-  EngineRun mated = RunEngine(Session("setboard 7k/6Q1/6K1/8/8/8/8/8 b - -\ngo\n"));
-  EXPECT_TRUE(Contains(mated.out, "1-0 {Tirvex mated 0}\n"));
-  EXPECT_TRUE(EngineMoves(mated.out).empty());
-  EngineRun stalemate = RunEngine(Session("setboard 7k/5Q2/6K1/8/8/8/8/8 b - -\ngo\n"));
-  EXPECT_TRUE(Contains(stalemate.out, "1/2-1/2 {Draw by stalemate (1)}\n"));
-  EXPECT_TRUE(EngineMoves(stalemate.out).empty());
-}
-
-TEST(Results, ARepeatedPositionIsClaimedBeforeSearching) {
-  EngineRun run = RunEngine(Session("new\nforce\ng1f3\ng8f6\nf3g1\nf6g8\ng1f3\ng8f6\nf3g1\nf6g8\ngo\n"));
-  EXPECT_TRUE(Contains(run.out, "1/2-1/2 {Draw by 3 fold repetition (2)}\n"));
-  EXPECT_TRUE(EngineMoves(run.out).empty());
-}
-
-TEST(Results, CapturingTheLastPawnIsAnnouncedAfterTheMove) {
-  EngineRun run = RunEngine(Session("setboard 7K/8/8/8/8/k2N4/1p6/8 w - -\ngo\n"));
-  EXPECT_TRUE(Contains(run.out, "move d3b2\n1/2-1/2 {Draw by insufficient material to mate (44)}\n"));
-}
-
-// Starts an unlimited search of the test position and waits for its fourth iteration.
+// The engine's own search of the test position, without a time limit, in its fourth iteration.
 void StartLongSearch(EngineProcess& engine) {
   engine.Start();
   engine.Send(Session("test\ngo\n"));
   ASSERT_TRUE(engine.WaitForOutput("\n    4     "));
 }
 
-TEST(DuringSearch, QuestionMarkPlaysAtOnce) {
-  EngineProcess engine;
-  StartLongSearch(engine);
-  engine.Send("?\n");
-  ASSERT_TRUE(engine.WaitForOutput("\nmove "));
-  EXPECT_TRUE(Contains(engine.Log(), "-cC: ?\n"));
-  engine.Send("quit\n");
-  EXPECT_EQ(engine.Finish(), 0);
+// Words sent during the engine's own search: "?" plays at once; force, new, setboard and
+// result stop it without a move (the interface no longer expects one) and then act.
+struct StopCase {
+  const char* words;
+  bool moves;
+  const char* perftAfter;  // the legal-move count of the position then on the board
+};
+const StopCase StopCases[] = {
+    {"?\n", true, nullptr},
+    {"force\n", false, "\t43\n"},  // the test position stays, white to move
+    {"new\n", false, "\t20\n"},
+    {"result 1-0 {White resigns}\n", false, "\t20\n"},
+    {"setboard 4k3/8/8/8/8/8/8/R3K3 w - -\n", false, "\t15\n"},
+};
+
+TEST(DuringSearch, StopWordsEndTheSearchWithOrWithoutAMove) {
+  for (const StopCase& c : StopCases) {
+    EngineProcess engine;
+    StartLongSearch(engine);
+    engine.Send(c.words);
+    if (c.moves) {
+      EXPECT_TRUE(engine.WaitForOutput("\nmove ")) << c.words;
+    } else {
+      engine.Send("perft 1\n");
+      ASSERT_TRUE(engine.WaitForOutput("total nodes: ")) << c.words;
+      EXPECT_TRUE(EngineMoves(engine.Output()).empty()) << c.words;
+      EXPECT_TRUE(Contains(engine.Output(), c.perftAfter)) << c.words;
+      EXPECT_TRUE(Contains(engine.Log(), "-M: search abandoned, no move\n")) << c.words;
+    }
+    engine.Send("quit\n");
+    EXPECT_EQ(engine.Finish(), 0) << c.words;
+  }
 }
 
-TEST(DuringSearch, ForcePlaysTheMoveAndThenStops) {
+TEST(DuringSearch, OtherWordsWaitAndQuitEndsTheProgram) {
   EngineProcess engine;
   StartLongSearch(engine);
-  engine.Send("force\n");
-  ASSERT_TRUE(engine.WaitForOutput("\nmove "));
+  engine.Send("post\neasy\n");
+  EXPECT_FALSE(engine.WaitForOutput("\nmove ", 1));
   engine.Send("quit\n");
   EXPECT_EQ(engine.Finish(), 0);
-  std::string log = engine.Log();
-  EXPECT_TRUE(Contains(log, "-cC: force\n"));
-  EXPECT_TRUE(Contains(log, "::cmd:: force\n-M: entered StopEngine\n"));
-  EXPECT_EQ(EngineMoves(engine.Output()).size(), 1u);
-}
-
-TEST(DuringSearch, QuitEndsTheProgram) {
-  EngineProcess engine;
-  StartLongSearch(engine);
-  engine.Send("quit\n");
-  EXPECT_EQ(engine.Finish(), 0);
-  EXPECT_TRUE(Contains(engine.Log(), "-cC: quit\n"));
+  for (const char* word : {"post", "easy", "quit"}) EXPECT_TRUE(Contains(engine.Log(), std::string("-cC: ") + word + "\n"));
+  EXPECT_EQ(EngineMoves(engine.Output()).size(), 1u);  // quit plays the move found, then ends
 }
 
 // A game in which the engine plays white, moves and starts pondering.
@@ -144,9 +100,9 @@ struct PonderGame {
   EngineProcess engine;
   std::string firstMove, prediction;
 
-  void Begin() {
+  void Begin(const std::string& start = "new\nhard\nlevel 0 5 0\ntime 3000 otim 3000\ngo\n") {
     engine.Start();
-    engine.Send(Session("new\nhard\nlevel 0 5 0\ntime 3000 otim 3000\ngo\n"));
+    engine.Send(Session(start));
     ASSERT_TRUE(engine.WaitForOutput("\nmove "));
     ASSERT_TRUE(engine.WaitForLog("-ponder move: "));
     ASSERT_TRUE(engine.WaitForLog("*** xxx czas uzyty"));
@@ -154,15 +110,16 @@ struct PonderGame {
     prediction = LineAfter(engine.Log(), "-ponder move: ");
   }
 
+  bool WaitForMoves(size_t count, int seconds = 60) {
+    return engine.WaitForOutputWhere([&](const std::string& out) { return EngineMoves(out).size() >= count; },
+                                     seconds);
+  }
+
   // The opponent's move with its clock commands, then the engine's answer.
   std::string Reply(const std::string& move) {
     engine.Send("time 2900\notim 2900\n" + move + "\n");
     EXPECT_TRUE(WaitForMoves(2));
     return EngineMoves(engine.Output()).at(1);
-  }
-
-  bool WaitForMoves(size_t count) {
-    return engine.WaitForOutputWhere([&](const std::string& out) { return EngineMoves(out).size() >= count; });
   }
 
   // Stops pondering with force, then lets the engine search the game position and returns
@@ -178,13 +135,15 @@ struct PonderGame {
   }
 };
 
-TEST(Pondering, ACorrectPredictionContinuesTheSearchAcrossAClockCommand) {
+TEST(Pondering, ACorrectPredictionContinuesTheSearchAcrossHarmlessWordsAndAClock) {
   PonderGame game;
   game.Begin();
   ASSERT_FALSE(game.prediction.empty());
+  // Words the loop only takes note of do not end the pondering the hit continues.
+  game.engine.Send("post\ncomputer\n");
   std::string second = game.Reply(game.prediction);
   std::string log = game.engine.Log();
-  EXPECT_TRUE(Contains(log, "-cC: time\n"));
+  EXPECT_TRUE(Contains(log, "-cC: post\n-cC: computer\n-cC: time\n"));
   EXPECT_TRUE(Contains(log, "--- GOOD PONDER --- cmd:" + game.prediction + "\n"));
   std::string board = game.EngineBoard();
   EXPECT_TRUE(Contains(game.engine.Log(), "2900 otim 2900 [cC]\n"));
@@ -204,6 +163,48 @@ TEST(Pondering, AWrongPredictionIsTakenBack) {
   std::string board = game.EngineBoard();
   ASSERT_TRUE(Replay(InitialFen, {game.firstMove, other, second}));
   EXPECT_EQ(board, CurrentFen());
+}
+
+// Words that change the game end the pondering, the prediction is taken back, and they act on
+// the real game: the engine then moves in the position they set up.
+struct GameWordCase {
+  const char* words;
+  const char* fen;  // the position the engine's next move is played from; nullptr: after the first move
+};
+const GameWordCase GameWordCases[] = {
+    {"result 1-0 {x}\nnew\nlevel 0 0:05 0\ntime 500\notim 500\ngo\n", InitialFen},
+    {"setboard 4k3/8/8/8/8/8/8/R3K3 b - -\ngo\n", "4k3/8/8/8/8/8/8/R3K3 b - -"},
+    {"level 0 0:05 0\ntime 500\notim 500\nblack\ngo\n", nullptr},
+    {"undo\nwhite\nforce\nblack\ngo\n", nullptr},
+};
+
+TEST(Pondering, WordsThatChangeTheGameEndItAndActOnTheRealPosition) {
+  for (const GameWordCase& c : GameWordCases) {
+    PonderGame game;
+    game.Begin();
+    game.engine.Send(c.words);
+    ASSERT_TRUE(game.WaitForMoves(2, 30)) << c.words;
+    std::string second = EngineMoves(game.engine.Output()).at(1);
+    if (c.fen) EXPECT_TRUE(Replay(c.fen, {second})) << c.words << second;
+    else EXPECT_TRUE(Replay(InitialFen, {game.firstMove, second})) << c.words << second;
+    game.engine.Send("quit\n");
+    EXPECT_EQ(game.engine.Finish(), 0);
+  }
+}
+
+TEST(Pondering, SideWordsAfterAPonderSearchThatEndedTakeThePredictionBackFirst) {
+  // White mates or wins at once; the predicted black reply leaves a position the pondering
+  // search settles by itself, so the prediction still stands when black and go arrive.
+  const char* fen = "4k3/8/8/8/8/4n3/6K1/3Q4 w - - 0 1";
+  PonderGame game;
+  game.Begin(std::string("force\nsetboard ") + fen + "\nlevel 0 0:05 0\ntime 100\notim 100\ngo\n");
+  game.engine.Send("black\ngo\n");
+  ASSERT_TRUE(game.WaitForMoves(2, 30));
+  std::vector<std::string> moves = EngineMoves(game.engine.Output());
+  EXPECT_TRUE(Replay(fen, {moves[0], moves[1]})) << moves[0] << " " << moves[1];
+  EXPECT_FALSE(Contains(game.engine.Output(), "stalemate"));
+  game.engine.Send("quit\n");
+  EXPECT_EQ(game.engine.Finish(), 0);
 }
 
 TEST(Pondering, APredictionPlayedAfterThePonderSearchEndedIsAcceptedByTheLoop) {

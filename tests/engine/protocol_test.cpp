@@ -4,18 +4,17 @@
 #include <gtest/gtest.h>
 #include <csignal>
 #include <string>
-#include "../support/engine_process.h"
+#include "../support/game_support.h"
 
 namespace {
 
-std::string Session(const std::string& commands) { return std::string(XboardHandshake) + commands; }
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// The line of a perft 1 run: the number of legal moves of the position on the board.
-std::string PerftOneLine(const std::string& out) {
-  size_t at = out.find("\n1\t");
-  return at == std::string::npos ? "" : out.substr(at + 1, out.find('\n', at + 1) - at - 1);
+// The legal-move counts that the "perft 1" commands of a session printed, in order.
+std::vector<std::string> PerftOneCounts(const std::string& out) {
+  std::vector<std::string> counts;
+  static const std::regex line("\n1\t[0-9.]+\t([0-9]+)\n");
+  for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator(); ++it)
+    counts.push_back((*it)[1]);
+  return counts;
 }
 
 TEST(Handshake, AnswersXboardWithTheFeatureLinesAndConsumesSixWords) {
@@ -59,8 +58,7 @@ TEST(Configuration, ALineTooLongToReadEndsTheFile) {
 
 TEST(CommandLoop, PrefixWordsMatchAndExactWordsDoNot) {
   EngineRun run = RunEngine(Session("setboard 4k3/8/8/8/8/8/8/R3K3 w - -\nnewgame\nperft 1\nevaluate\nevalx\nquit\n"));
-  EXPECT_EQ(PerftOneLine(run.out).substr(0, 5), "1\t0.0");
-  EXPECT_TRUE(Contains(run.out, "\t20\n"));  // newgame set the start position
+  EXPECT_EQ(PerftOneCounts(run.out), std::vector<std::string>{"20"});  // newgame set the start position
   EXPECT_FALSE(Contains(run.out, "eval score"));
   EngineRun eval = RunEngine(Session("eval\nquit\n"));
   EXPECT_TRUE(Contains(eval.out, "\n8 R . . . . . . . \n"));
@@ -70,8 +68,8 @@ TEST(CommandLoop, PrefixWordsMatchAndExactWordsDoNot) {
 TEST(CommandLoop, EvalLeavesItsPositionOnTheBoard) {
   EngineRun eval = RunEngine(Session("eval\nperft 1\nquit\n"));
   EngineRun setboard = RunEngine(Session("setboard R7/8/8/6p1/8/b7/4k3/K7 w - - 0 1\nperft 1\nquit\n"));
-  EXPECT_FALSE(PerftOneLine(eval.out).empty());
-  EXPECT_EQ(PerftOneLine(eval.out), PerftOneLine(setboard.out));
+  EXPECT_FALSE(PerftOneCounts(eval.out).empty());
+  EXPECT_EQ(PerftOneCounts(eval.out), PerftOneCounts(setboard.out));
 }
 
 TEST(CommandLoop, TimeAndLevelConsumeTheirArgumentsAndLogThem) {
@@ -80,15 +78,12 @@ TEST(CommandLoop, TimeAndLevelConsumeTheirArgumentsAndLogThem) {
   EXPECT_TRUE(Contains(run.log, "::cmd:: otim\n::cmd:: 5\n::cmd:: quit"));
 }
 
-TEST(CommandLoop, SetboardIsLoggedAndAnIllegalPositionOnlyInTheLog) {
-  EngineRun run = RunEngine("new\nsetboard 8/8/4k3/8/8/4K3/4P3/8 w - -\nquit\n");
-  EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(Contains(run.log, "::cmd:: setboard"));
+TEST(CommandLoop, ARefusedSetboardTellsTheInterfaceAndKeepsThePosition) {
   EngineRun refused = RunEngine(Session("new\nsetboard 8/8/4k3/8/9/4K3/4P3/8 w - -\nperft 1\nquit\n"));
+  EXPECT_TRUE(Contains(refused.log, "::cmd:: setboard\nsetboard  8/8/4k3/8/9/4K3/4P3/8 w - -\n"));
   EXPECT_TRUE(Contains(refused.log, "-M: tellusererror Illegal position\n"));
-  EXPECT_TRUE(Contains(refused.out, "BOOK ERROR: \nEGBB ERROR: endgame bitbases not loaded. Check EGBB_PATH in "
-                                    "'Tirvex.ini' file.\nply"));  // nothing printed for the refusal
-  EXPECT_TRUE(Contains(refused.out, "\t20\n"));                    // the start position stays
+  EXPECT_TRUE(Contains(refused.out, "\ntellusererror Illegal position\nply"));
+  EXPECT_TRUE(Contains(refused.out, "\t20\n"));  // the start position stays
 }
 
 TEST(CommandLoop, EndOfInputActsAsQuit) {
@@ -121,12 +116,49 @@ TEST(CommandLoop, ToolCommandsConsumeExactlyTheirArgumentWords) {
   EXPECT_TRUE(Contains(run.out, "ply\tduration\tnodes\ntotal nodes: 0\n"));  // perft without a number: depth 0
 }
 
-TEST(CommandLoop, WhiteAndBlackSetTheSideToMove) {
-  EngineRun run = RunEngine(Session("setboard 4k3/8/8/8/8/8/8/R3K3 w - -\nblack\nperft 1\nwhite\nperft 1\nquit\n"));
-  size_t first = run.out.find("\n1\t");
-  ASSERT_NE(first, std::string::npos);
-  EXPECT_TRUE(Contains(run.out.substr(first, 12), "\t5\n"));  // the black king's five moves
-  EXPECT_FALSE(Contains(run.out.substr(run.out.find("\n1\t", first + 1)), "\t5\n"));
+TEST(CommandLoop, WhiteAndBlackSetTheSideToMoveUnlessTheOtherSideIsInCheck) {
+  EngineRun run = RunEngine(Session("setboard 4k3/8/8/8/8/8/8/R3K3 w - -\nblack\nperft 1\nwhite\nperft 1\n"
+                                    "setboard 4k3/8/8/8/8/8/4r3/4K3 w - -\nblack\nperft 1\nquit\n"));
+  // The black king's five moves, the rook and king's fifteen, then the white king's three
+  // answers to the check (black to move was refused).
+  EXPECT_EQ(PerftOneCounts(run.out), (std::vector<std::string>{"5", "15", "3"}));
+  EXPECT_EQ(Count(run.out, "tellusererror Illegal position\n"), 1);
+}
+
+// A number argument that is not a number gives its word back to the loop, and time reads the
+// opponent's clock only from an otim that follows it.
+struct ArgumentCase {
+  const char* commands;
+  const char* logged;  // the word the loop then handled
+};
+const ArgumentCase ArgumentCases[] = {
+    {"perft\nnew\n", "::cmd:: perft\n::cmd:: new\n"},
+    {"level x 0 0\n", "::cmd:: level\n40  0\n::cmd:: x\n::cmd:: 0\n"},  // level 40 5 0 came first
+    {"time 500\ne2e4\n", "::cmd:: time\n500\n::cmd:: e2e4\n"},
+    {"otim 300\ntime 400\nnew\n", "::cmd:: otim\n::cmd:: 300\n::cmd:: time\n400\n::cmd:: new\n"},
+    {"time go\n", "::cmd:: time\n::cmd:: go\n"},
+};
+
+TEST(CommandLoop, WordsReadInPlaceOfAMissingNumberGoBackToTheLoop) {
+  for (const ArgumentCase& c : ArgumentCases) {
+    EngineRun run = RunEngine(Session(std::string("force\nlevel 40 5 0\n") + c.commands + "quit\n"));
+    EXPECT_TRUE(Contains(run.log, c.logged)) << c.commands << run.log;
+  }
+}
+
+// perft looks at the input as the search does: "?", quit and the end of input stop it.
+TEST(CommandLoop, PerftIsStoppedByInput) {
+  for (const char* stop : {"?\n", "quit\n", ""}) {
+    EngineProcess engine;
+    engine.Start();
+    engine.Send(Session("perft 99\n"));
+    ASSERT_TRUE(engine.WaitForOutput("\n4\t"));
+    engine.Send(stop);
+    if (!*stop) engine.CloseInput();
+    EXPECT_TRUE(engine.WaitForOutput("total nodes: ", 20)) << stop;
+    EXPECT_EQ(engine.Finish(), 0);
+    EXPECT_TRUE(Contains(engine.Log(), "-M: perft stopped at depth ")) << stop;
+  }
 }
 
 TEST(CommandLoop, OpponentMovesAreCheckedForLegality) {

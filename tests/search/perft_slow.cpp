@@ -24,6 +24,8 @@ TEST_P(PerftDeep, MatchesPublishedCounts) {
   PlyRecord* start = CurrentPly;
   start->ListEnd = MoveStack;
   CurrentPly = start + 1;
+  StopSearch = false;
+  NextPollAt = UINT32_MAX;  // counted without looking at the input
   uint64_t count = PerftCount(depth);
   CurrentPly = start;
   EXPECT_EQ(count, CumulativeLeaves(c, depth)) << c.fen << " depth " << depth;

@@ -162,4 +162,15 @@ TEST_F(Table, ClearEmptiesBothHalves) {
   EXPECT_EQ(ProbeTT(KeyX, Black), nullptr);
 }
 
+// Evaluations of several extra queens pass the 14-bit score field: they are stored at its
+// ends, never wrapped to the other sign.
+TEST_F(Table, ScoresBeyondTheFieldKeepTheirSign) {
+  const int scores[][2] = {{9000, 8193}, {-9000, -8190}, {8193, 8193}, {-8190, -8190}};
+  for (const auto& c : scores) {
+    StoreTT(KeyX, White, MoveA, c[0], 3, BoundExact);
+    EXPECT_EQ(TTScore(ProbeTT(KeyX, White)), c[1]) << c[0];
+    ClearTT();
+  }
+}
+
 }  // namespace
