@@ -43,6 +43,10 @@ bool ReadWord(char* buffer, int size);
 // over-long line is consumed whole, its start kept and InputOverflow set.
 bool ReadLine(char* buffer, int size);
 extern bool InputOverflow;
+// The last moment the input was seen with nothing unread (also set when the engine has just
+// moved: no reply can be older), and the earliest moment the last word read can have arrived.
+extern int64_t InputQuietAt;
+extern int64_t WordArrivedAt;
 // Gives a word back to the input: the next ReadWord returns it (and InputPending counts it).
 void UnreadWord(const char* word);
 // Reads a decimal integer word (sign allowed, reading stops at the first non-digit); false,

@@ -11,6 +11,8 @@
 #include "engine/engine.h"
 
 bool InputOverflow;
+int64_t InputQuietAt;
+int64_t WordArrivedAt;
 
 namespace {
 
@@ -52,7 +54,11 @@ int InputPending() {
   if (PutBackWord[0] || (PutBack != EOF && !IsSpace(PutBack))) return 1;
   for (;;) {
     int bytes = BytesWaiting();
-    if (bytes <= 0) return bytes < 0 ? 1 : 0;
+    if (bytes < 0) return 1;
+    if (bytes == 0) {
+      InputQuietAt = Now();
+      return 0;
+    }
     int c = ReadChar();
     if (c == EOF) return 1;
     if (!IsSpace(c)) {
@@ -63,7 +69,9 @@ int InputPending() {
 }
 
 // The word ends at the first white-space character, which is put back so that a following
-// line read (setboard) starts with it. A word that does not fit is still read whole.
+// line read (setboard) starts with it. A word that does not fit is still read whole. A word the
+// read had to wait for arrived as the read returned; one already waiting arrived after the input
+// was last seen empty.
 bool ReadWord(char* buffer, int size) {
   InputOverflow = false;
   if (PutBackWord[0]) {
@@ -71,12 +79,15 @@ bool ReadWord(char* buffer, int size) {
     PutBackWord[0] = 0;
     return true;
   }
+  const bool waiting = (PutBack != EOF && !IsSpace(PutBack)) || BytesWaiting() != 0;
   int c = ReadChar();
   while (c != EOF && IsSpace(c)) c = ReadChar();
   int length = 0;
   for (; c != EOF && !IsSpace(c); c = ReadChar()) Append(buffer, size, length, c);
   PutBack = c;
   buffer[length] = 0;
+  if (!waiting) InputQuietAt = Now();
+  WordArrivedAt = InputQuietAt;
   return length > 0;
 }
 

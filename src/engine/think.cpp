@@ -33,6 +33,15 @@ constexpr int PonderScoreLimit = 4999;
 // Starts the hard limit of the engine's own move: from now, on the clock last reported.
 void StartOwnClock(int64_t now) { MoveDeadline = LastOwnClock < 0 ? -1 : now + HardTimeLimit(LastOwnClock); }
 
+// Plays the engine's move and tells the interface; any reply read from now on is newer.
+bool PlayEngineMove(Move move, char* text) {
+  MoveToText(move, text);
+  if (!PlayGameMove(move)) return false;
+  std::printf("move %s\n", text);
+  InputQuietAt = Now();
+  return true;
+}
+
 // The engine's own moves before its next one. Plies alternate from GamePly 1, so the move a side
 // makes at ply p follows (p - 1) / 2 of its own; while the opponent is to move, its move comes first.
 int OwnMovesMade() { return (EngineState == Thinking ? GamePly - 1 : GamePly) / 2; }
@@ -112,9 +121,7 @@ const char* PlaySearchResult(int* depth) {
     result = MarkerResult(decision.move, Position.SideToMove);
   } else {
     char text[8];
-    MoveToText(decision.move, text);
-    PlayGameMove(decision.move);
-    std::printf("move %s\n", text);
+    PlayEngineMove(decision.move, text);
     LogLine("\nmove %s\tscore: %d", text, decision.score);
     result = ResultAfterMove(decision.score);
   }
@@ -143,10 +150,8 @@ bool PlayBookMove() {
   LogLine("getBookMove");
   Move move = getBookMove();
   LogLine("bookMove %u", move);
-  if (!move || !PlayGameMove(move)) return false;
   char text[8];
-  MoveToText(move, text);
-  std::printf("move %s\n", text);
+  if (!move || !PlayEngineMove(move, text)) return false;
   LogLine("move (book) %s", text);
   EngineState = Waiting;
   LogLine("- NO ponder move");
@@ -266,7 +271,7 @@ void PollInput() {
     EngineState = Thinking;
     RenewBudget();
     CreditPonderTime(now);
-    StartOwnClock(now);
+    StartOwnClock(std::min(now, WordArrivedAt));
     LogLine("--- GOOD PONDER --- cmd:%s", word);
     return;
   }
@@ -290,9 +295,11 @@ void StartEngine(bool goodPonder) {
   InputStop = Waits;
   RenewBudget();
   int64_t now = Now();
+  // The interface's clock has run since the word that started the engine's own search arrived.
+  int64_t from = EngineState == Thinking ? std::min(now, WordArrivedAt) : now;
   if (goodPonder) CreditPonderTime(now);
-  else SearchStart = now;
-  StartOwnClock(now);
+  else SearchStart = from;
+  StartOwnClock(from);
   LogLine("*** xxx czas uzyty: %" PRId64, Now() - SearchStart);
   SearchResult = IterativeDeepening();
 }

@@ -126,7 +126,9 @@ void LearnKiller(PlyRecord* r, Move move, bool anyMove) {
 void LearnCutoff(PlyRecord* r, const MoveEntry* cut, int depth, bool countEarlier) {
   Move move = cut->Move;
   LearnKiller(r, move, false);
-  HistoryTable[Position.SideToMove][move & 0xFFF] += depth * depth;
+  // Deep searches of quiet positions add up fast: the counter stops at its top instead of wrapping.
+  int32_t& history = HistoryTable[Position.SideToMove][move & 0xFFF];
+  history = static_cast<int32_t>(std::min<int64_t>(int64_t(history) + depth * depth, HistoryLimit));
   int piece = Position.Board[MoveFrom(move)];
   CountTry(piece, MoveTo(move));
   ++CutoffCount[StatIndex(piece)][MoveTo(move)];

@@ -162,7 +162,7 @@ void PrepareRootSearch() {
   CurrentPly = Root;
   CheckCount[Black] = CheckCount[White] = 0;
   NodeCount = 0;
-  NextPollAt = PollInterval;
+  NextPollAt = ClockInterval;
 }
 
 int RootSearch(int alpha, int beta) {

@@ -1,6 +1,7 @@
 // Search: transposition table, alpha-beta and quiescence searches, move ordering,
 // root search with iterative deepening, and perft.
 #pragma once
+#include <cstdint>
 #include "board/board.h"
 
 // ---- Scores ----
@@ -8,7 +9,9 @@ inline constexpr int ScoreInfinity = 8190;  // also the abort value
 inline constexpr int ScoreMate = 8100;       // mated at ply p scores p - 8100
 inline constexpr int ScoreIllegal = -8191;   // root list: illegal or excluded by the bitbases
 inline constexpr int BitbaseNoResult = 99999;
-inline constexpr uint32_t PollInterval = 16384;  // nodes between two clock and input checks
+inline constexpr uint32_t PollInterval = 16384;  // nodes between two looks at the input in perft
+inline constexpr uint32_t ClockInterval = 1024;  // nodes between two clock readings of the search
+inline constexpr int64_t InputInterval = 5;      // milliseconds between two looks at the input
 
 // ---- Transposition table ----
 enum BoundType : int { BoundExact = 0, BoundLower = 0x80, BoundUpper = 0x100 };
@@ -54,6 +57,8 @@ extern bool AllMovesDraw, AllMovesLose;
 extern char PVBuffer[1024];
 
 extern int32_t HistoryTable[2][4096];
+// The highest history count: the ordering key (history + score + 33000) still fits 32 bits.
+inline constexpr int32_t HistoryLimit = INT32_MAX - 66000;
 extern uint64_t CutoffCount[12][64];  // by PieceCode - 1 and destination square
 extern uint64_t TryCount[12][64];
 
@@ -62,7 +67,8 @@ void ResetOrderingStatistics();
 // Both killer slots of every ply record to 0.
 void ClearKillers();
 
-// Clock and input check run by the searches every 16,384 nodes; true when the search must stop.
+// Clock and input check run by the searches (the clock every 1,024 nodes, the input every 5 ms);
+// true when the search must stop.
 bool CheckTimeAndInput();
 
 // ---- Move ordering (lazy selection from the node's list in its ply record) ----

@@ -152,6 +152,14 @@ TEST_F(Ordering, RootCutoffCountsOnlyTheCuttingMove) {
   EXPECT_EQ(HistoryTable[White][Knight & 0xFFF], 25);
 }
 
+// Searches to depth 127 in quiet positions add 16129 a cut-off: the history stops at its top.
+TEST_F(Ordering, HistoryStopsAtItsTopInsteadOfWrapping) {
+  SetList({{0, Knight}});
+  HistoryTable[White][Knight & 0xFFF] = INT32_MAX - 10000;
+  LearnCutoff(r, r->ListStart, 127, true);
+  EXPECT_EQ(HistoryTable[White][Knight & 0xFFF], HistoryLimit);
+}
+
 TEST_F(Ordering, SaturatedCountersAreQuartered) {
   TryCount[WhiteKnight - 1][F3] = std::numeric_limits<uint64_t>::max();
   CutoffCount[WhiteKnight - 1][F3] = 1000;
