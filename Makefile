@@ -1,7 +1,8 @@
 # Tirvex: `make run` plays under a GUI or on the console, `make test` runs every test.
 #   make run     build the release engine in build/ and start it in run/ (its Tirvex.ini)
 #   make test    release build + all tests (fast, slow, xboard), then a sanitizer build
-#                (address and undefined-behaviour checkers) running the fast and slow tests
+#                (address and undefined-behaviour checkers) running the fast and slow tests,
+#                then every fuzz target for TEST_FUZZ_SECONDS
 #   make bench   speed figures and the search node signature (build/tirvex_bench)
 #   make match   20 games of 1 minute + 1 second against fairymax under xboard, with the score
 #   make fuzz    the libFuzzer targets (clang), FUZZ_SECONDS each (default 60)
@@ -11,6 +12,7 @@ BUILD := build
 SANITIZE_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS := 60
+TEST_FUZZ_SECONDS := 10
 JOBS := 2
 export PATH := $(PATH):/usr/games
 
@@ -54,12 +56,13 @@ run: build
 	cd run && ../$(BUILD)/tirvex
 
 # The xboard match runs alone so that no other test competes for the CPU during its games.
-test: build deps-match
+test: build deps-match fuzz-build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE xboard
 	cd $(BUILD) && ctest --output-on-failure -L xboard
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Sanitize > /dev/null
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS) -LE xboard
+	tools/fuzz.sh $(FUZZ_BUILD) $(TEST_FUZZ_SECONDS)
 
 bench: build
 	$(BUILD)/tirvex_bench

@@ -2,14 +2,17 @@
 # Plays a match of Tirvex against fairymax under the real xboard interface, headless under
 # xvfb, with pondering on, and prints Tirvex's score.
 #
-#   tools/match.sh <tirvex binary> [games=20] [time per game=1] [increment=1] [keep dir]
+#   tools/match.sh <tirvex binary> [games=20] [time per control=1] [increment=1] [keep dir] [moves per control]
 #
-# The time per game is xboard's: minutes, or minutes:seconds; the increment is in seconds
-# and may have decimals.
+# The time is xboard's: minutes, or minutes:seconds; the increment is in seconds and may have
+# decimals. With a number of moves per control the increment is not used: the time comes
+# again after every control.
 #
 # Exits 1 when a game ended by an illegal move, a time forfeit, a false result claim, a
-# crash or a disconnect, or when Tirvex.log shows that a move was refused
-# ("MakeRealMove ILLEGAL"); exits 77 when xboard, xvfb-run or fairymax is missing.
+# crash or a disconnect, when Tirvex.log shows that a move was refused ("MakeRealMove
+# ILLEGAL"), when no prediction came true while pondering ("GOOD PONDER"), or when Tirvex
+# scored no point at all (a sign error would lose every game). Exits 77 when xboard,
+# xvfb-run or fairymax is missing, except under CI (CI=true), where that is a failure.
 # The games, xboard's debug file and the engine's log are kept in the fifth argument's
 # directory when one is given (otherwise in a temporary directory that is removed).
 set -u
@@ -18,18 +21,21 @@ binary=$(realpath "$1")
 games=${2:-20}
 control=${3:-1}
 increment=${4:-1}
+keep=${5:-}
+moves_per_control=${6:-}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 export PATH="$PATH:/usr/games"
 
 for tool in xboard xvfb-run fairymax; do
   if ! command -v "$tool" > /dev/null; then
     echo "match: $tool is not installed (make test installs it)"
+    [ "${CI:-}" = true ] && exit 1
     exit 77
   fi
 done
 
-if [ $# -ge 5 ]; then
-  work=$(realpath -m "$5")
+if [ -n "$keep" ]; then
+  work=$(realpath -m "$keep")
   mkdir -p "$work"
 else
   work=$(mktemp -d)
@@ -39,14 +45,20 @@ mkdir -p "$work/engine" "$work/home"
 rm -f "$work/games.pgn" "$work/debug.txt" "$work/engine/Tirvex.log"
 cp "$source_dir/run/Tirvex.ini" "$work/engine/Tirvex.ini"
 
-# A game lasts at most both clocks with 200 increments; the limit doubles that and adds
-# time for xboard to start the engines.
-limit=$(echo "$control $increment $games" | awk '{
+# A game of at most 200 moves a side lasts at most both clocks with their increments or new
+# controls; the limit doubles that and adds time for xboard to start the engines.
+limit=$(echo "$control $increment $games ${moves_per_control:-0}" | awk '{
   n = split($1, part, ":"); seconds = part[1] * 60 + (n > 1 ? part[2] : 0)
-  print int($3 * 2 * (2 * seconds + 200 * $2 + 10) + 60) }')
+  side = $4 > 0 ? seconds * (int(200 / $4) + 1) : seconds + 200 * $2
+  print int($3 * 2 * (2 * side + 10) + 60) }')
+if [ -n "$moves_per_control" ]; then
+  clock=(-mps "$moves_per_control" -tc "$control")
+else
+  clock=(-tc "$control" -inc "$increment")
+fi
 HOME="$work/home" timeout "$limit" xvfb-run -a xboard \
   -fcp "$binary" -fd "$work/engine" -scp fairymax -sd "$work" \
-  -matchGames "$games" -tc "$control" -inc "$increment" -ponder -autoCallFlag true -testClaims true \
+  -matchGames "$games" "${clock[@]}" -ponder -autoCallFlag true -testClaims true \
   -sgf "$work/games.pgn" -xexit -debug -nameOfDebugFile "$work/debug.txt" > "$work/xboard.out" 2>&1
 status=$?
 
@@ -70,17 +82,22 @@ if grep -h 'MakeRealMove ILLEGAL' "$work/engine/Tirvex.log" 2> /dev/null; then
   fail "Tirvex refused a move (see the lines above)"
 fi
 
+if ! grep -q 'GOOD PONDER' "$work/engine/Tirvex.log" 2> /dev/null; then
+  fail "no prediction came true while pondering"
+fi
+
 # Tirvex's points from the White, Black and Result tags of every game.
-awk '
+points=$(awk '
   /^\[White / { white = $0 }
   /^\[Result / {
     tirvexWhite = white ~ /tirvex/
     if ($0 ~ /"1-0"/) points += tirvexWhite ? 1 : 0
     else if ($0 ~ /"0-1"/) points += tirvexWhite ? 0 : 1
     else if ($0 ~ /"1\/2-1\/2"/) points += 0.5
-    games++
   }
-  END { printf "Tirvex scored %s of %d against fairymax\n", points + 0, games }
-' "$work/games.pgn" 2> /dev/null
+  END { print points + 0 }
+' "$work/games.pgn" 2> /dev/null)
+echo "Tirvex scored ${points:-0} of ${played:-0} against fairymax"
+awk -v p="${points:-0}" 'BEGIN { exit !(p >= 1) }' || fail "Tirvex scored no point"
 
 exit $faults
