@@ -11,9 +11,11 @@
 
 namespace {
 
-constexpr uint8_t Magic[8] = {'T', 'V', 'X', 'E', 'G', 'B', 'B', 1};  // the last byte is the version
+constexpr uint8_t Magic[8] = {'T', 'V', 'X', 'E', 'G', 'B', 'B', 2};  // the last byte is the version
 constexpr size_t FixedHeader = 32;
 constexpr int CompressionLevel = 12;
+// A compressed block with its frame header and checksum never takes more.
+const size_t LargestBlock = ZSTD_compressBound(EgbbBlockEntries) + 4;
 
 uint32_t BlockCount(int table) { return uint32_t((EgbbTables[table].size + EgbbBlockEntries - 1) / EgbbBlockEntries); }
 size_t HeaderBytes(int table) { return FixedHeader + 8 * (size_t(BlockCount(table)) + 1); }
@@ -40,7 +42,7 @@ bool ParseHeader(const uint8_t* header, uint64_t fileSize, int table, EgbbFile& 
   for (uint32_t b = 0; b <= blocks; b++) {
     offsets[b] = Get(header + FixedHeader + 8 * b, 8);
     uint64_t previous = b ? offsets[b - 1] : 0;
-    if (offsets[b] < previous || offsets[b] - previous > ZSTD_compressBound(EgbbBlockEntries)) return false;
+    if (offsets[b] < previous || offsets[b] - previous > LargestBlock) return false;
   }
   if (offsets[0] != 0 || fileSize != HeaderBytes(table) + offsets[blocks]) return false;
   file.table = table;
@@ -83,15 +85,26 @@ bool EgbbWriteFile(const std::string& directory, int table, const std::vector<ui
   Put(header, EgbbBlockEntries, 4);
   Put(header, blocks, 4);
   Put(header, 0, 8);
+  // Each block carries a checksum, so that a damaged one is refused rather than misread.
+  ZSTD_CCtx* context = ZSTD_createCCtx();
+  if (!context || ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, CompressionLevel)) ||
+      ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 1))) {
+    ZSTD_freeCCtx(context);
+    return false;
+  }
   for (uint32_t b = 0; b < blocks; b++) {
     size_t at = data.size();
-    data.resize(at + ZSTD_compressBound(EgbbBlockEntries));
-    size_t n = ZSTD_compress(data.data() + at, data.size() - at, values.data() + uint64_t(b) * EgbbBlockEntries,
-                             EgbbBlockSize(table, b), CompressionLevel);
-    if (ZSTD_isError(n)) return false;
+    data.resize(at + LargestBlock);
+    size_t n = ZSTD_compress2(context, data.data() + at, data.size() - at,
+                              values.data() + uint64_t(b) * EgbbBlockEntries, EgbbBlockSize(table, b));
+    if (ZSTD_isError(n)) {
+      ZSTD_freeCCtx(context);
+      return false;
+    }
     data.resize(at + n);
     Put(header, data.size(), 8);
   }
+  ZSTD_freeCCtx(context);
   const std::string name = EgbbFileName(directory, table), temporary = name + ".part";
   FILE* out = std::fopen(temporary.c_str(), "wb");
   if (!out) return false;
@@ -113,7 +126,7 @@ bool EgbbOpenFile(const std::string& directory, int table, bool inMemory, EgbbFi
   int descriptor = open(EgbbFileName(directory, table).c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) return false;
   struct stat status;
-  const uint64_t largest = HeaderBytes(table) + uint64_t(BlockCount(table)) * ZSTD_compressBound(EgbbBlockEntries);
+  const uint64_t largest = HeaderBytes(table) + uint64_t(BlockCount(table)) * LargestBlock;
   bool opened = fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
                 uint64_t(status.st_size) >= HeaderBytes(table) && uint64_t(status.st_size) <= largest;
   if (opened) {
@@ -135,7 +148,7 @@ void EgbbCloseFile(EgbbFile& file) {
 
 bool EgbbReadBlock(const EgbbFile& file, uint32_t block, uint8_t* out) {
   static ZSTD_DCtx* context = ZSTD_createDCtx();
-  static std::vector<uint8_t> buffer(ZSTD_compressBound(EgbbBlockEntries));
+  static std::vector<uint8_t> buffer(LargestBlock);
   if (file.table < 0 || block >= file.blocks || !context) return false;
   const uint64_t start = file.dataStart + file.offsets[block], length = file.offsets[block + 1] - file.offsets[block];
   const uint8_t* source = file.bytes.data() + start;
