@@ -47,9 +47,11 @@ constexpr std::array<EgbbTable, EgbbTableCount> BuildCatalogue() {
   return tables;
 }
 
+constexpr auto Catalogue = BuildCatalogue();
+
 }  // namespace
 
-constinit const std::array<EgbbTable, EgbbTableCount> EgbbTables = BuildCatalogue();
+constinit const std::array<EgbbTable, EgbbTableCount> EgbbTables = Catalogue;
 
 namespace {
 
@@ -57,7 +59,7 @@ namespace {
 constexpr std::array<std::array<int8_t, 13>, 7> BuildTableByCodes() {
   std::array<std::array<int8_t, 13>, 7> byCodes{};
   for (auto& row : byCodes) row.fill(-1);
-  for (int t = 0; t < EgbbTableCount; t++) byCodes[EgbbTables[t].code[0]][EgbbTables[t].code[1]] = int8_t(t);
+  for (int t = 0; t < EgbbTableCount; t++) byCodes[Catalogue[t].code[0]][Catalogue[t].code[1]] = int8_t(t);
   return byCodes;
 }
 constexpr auto TableByCodes = BuildTableByCodes();
