@@ -49,7 +49,8 @@ constexpr Ending Endings[] = {
     {"KQKR", "8/8/8/3rk3/8/8/8/1Q2K3 w - - 0 1"},
 };
 
-// Tirvex plays both sides (a go after each move): white must mate within 50 moves.
+// Tirvex plays both sides (a go after each move): white, keeping to the moves nearest to
+// mate, mates within 50 moves (no draw by repetition or by the fifty-move rule).
 TEST(EgbbEngine, PlaysWonEndingsOutToMate) {
   static const std::regex moveLine("(^|\n)move ");
   for (const Ending& ending : Endings) {
@@ -57,7 +58,7 @@ TEST(EgbbEngine, PlaysWonEndingsOutToMate) {
     LinkTables(engine);
     engine.WriteFile("Tirvex.ini", "EGBB_PATH=egbb\n");
     engine.Start();
-    engine.Send(std::string(XboardHandshake) + "setboard " + ending.fen + "\neasy\nlevel 0 1 0\ntime 300 otim 300\ngo\n");
+    engine.Send(std::string(XboardHandshake) + "setboard " + ending.fen + "\neasy\nlevel 0 1 0\ntime 600 otim 600\ngo\n");
     int moves = 1;
     auto over = [](const std::string& out) { return out.find("1-0 {") != std::string::npos || out.find("1/2-1/2") != std::string::npos; };
     while (moves < 100 && !over(engine.Output())) {
