@@ -1,9 +1,11 @@
 # Tirvex: `make run` plays under a GUI or on the console, `make test` runs every test.
-#   make run     build the release engine in build/ and start it in run/ (its Tirvex.ini)
+#   make run     build the release engine in build/, make the endgame tables in run/egbb when
+#                missing, and start the engine in run/ (its Tirvex.ini)
 #   make test    release build + all tests (fast, slow, xboard), then a sanitizer build
 #                (address and undefined-behaviour checkers) running the fast and slow tests,
 #                then every fuzz target for TEST_FUZZ_SECONDS
-#   make bench   speed figures and the search node signature (build/tirvex_bench)
+#   make bench   speed figures and the search node signature (build/tirvex_bench), and the
+#                endgame tables' generation time, size, probe time and memory
 #   make match   20 games of 1 minute + 1 second against fairymax under xboard, with the score
 #   make fuzz    the libFuzzer targets (clang), FUZZ_SECONDS each (default 60)
 # Missing tools are installed with apt-get (as root), each only when its check fails.
@@ -18,7 +20,7 @@ export PATH := $(PATH):/usr/games
 
 # "command:package" installs package when command is missing; "dpkg:package" when the
 # package is not installed.
-BUILD_TOOLS := cmake:cmake g++:g++ cc:gcc dpkg:libgtest-dev
+BUILD_TOOLS := cmake:cmake g++:g++ cc:gcc dpkg:libgtest-dev dpkg:libzstd-dev dpkg:libgaviotatb-dev dpkg:gaviotatb
 MATCH_TOOLS := xboard:xboard xvfb-run:xvfb xauth:xauth fairymax:fairymax
 FUZZ_TOOLS := clang++:clang
 
@@ -35,7 +37,7 @@ define install
 	fi
 endef
 
-.PHONY: all build run test bench match fuzz fuzz-build deps-build deps-match deps-fuzz
+.PHONY: all build run test bench match fuzz fuzz-build deps-build deps-match deps-fuzz egbb
 
 all: build
 
@@ -52,20 +54,28 @@ build: deps-build
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# The endgame tables in run/egbb, each made only when its file is missing or unreadable,
+# and the library that the engine loads from there (EGBB_PATH=egbb in run/Tirvex.ini).
+egbb: build
+	$(BUILD)/tirvex_egbbgen run/egbb
+	cp $(BUILD)/egbbdll.so run/egbb/
+
+run: build egbb
 	cd run && ../$(BUILD)/tirvex
 
 # The xboard match runs alone so that no other test competes for the CPU during its games.
 test: build deps-match fuzz-build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE xboard
 	cd $(BUILD) && ctest --output-on-failure -L xboard
-	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Sanitize > /dev/null
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Sanitize -DTIRVEX_EGBB_TABLES=$(abspath $(BUILD))/egbb-tables \
+	  -DTIRVEX_EGBB_GENERATOR=$(abspath $(BUILD))/tirvex_egbbgen > /dev/null
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS) -LE xboard
 	tools/fuzz.sh $(FUZZ_BUILD) $(TEST_FUZZ_SECONDS)
 
 bench: build
 	$(BUILD)/tirvex_bench
+	tools/egbb/bench.sh $(BUILD)
 
 fuzz-build: deps-fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Fuzz -DTIRVEX_FUZZ=ON > /dev/null

@@ -19,20 +19,24 @@ PlyRecord* const Root = &PlyRecords[1];
 
 enum class Verdict : uint8_t { None, Win, Draw, Loss };
 
-// Bitbase verdict on the position after a root move, from the mover's side.
-Verdict JudgeByBitbases(int alpha, int beta) {
+// Bitbase verdict on the position after a root move, from the mover's side; score receives
+// the bitbase score for the opponent.
+Verdict JudgeByBitbases(int alpha, int beta, int& score) {
   if (!BitbasesLoaded || !BitbaseProbing) return Verdict::None;
   if (Position.PawnCount[Black] + Position.PawnCount[White] > 3) return Verdict::None;
   if (alpha >= BitbaseWindow || beta <= -BitbaseWindow || PopCount(Position.Occupied) > 5) return Verdict::None;
-  int v = ProbeBitbases();
+  int v = score = ProbeBitbases();
   if (v == BitbaseNoResult) return Verdict::None;
   return v == 0 ? Verdict::Draw : v > 0 ? Verdict::Loss : Verdict::Win;  // v is the opponent's score
 }
 
-// Marks illegal root moves and, when the bitbases know the root moves, keeps only the best class of them.
+// Marks illegal root moves and, when the bitbases know the root moves, keeps only the best class of them;
+// of winning moves only those nearest to mate, so that a won ending is converted rather than drawn by the
+// fifty-move rule (libraries that score all wins alike keep them all).
 void FilterRootMoves(int alpha, int beta) {
   Verdict verdicts[MaxMovesPerList];
-  int legal = 0, wins = 0, draws = 0, losses = 0;
+  int scores[MaxMovesPerList];
+  int legal = 0, wins = 0, draws = 0, losses = 0, nearestWin = 0;
   const int side = Position.SideToMove;
   for (MoveEntry* e = Root->ListStart; e < Root->ListEnd; ++e) {
     Verdict& v = verdicts[e - Root->ListStart];
@@ -42,7 +46,9 @@ void FilterRootMoves(int alpha, int beta) {
       e->Score = ScoreIllegal;
     } else {
       ++legal;
-      v = JudgeByBitbases(alpha, beta);
+      int& score = scores[e - Root->ListStart];
+      v = JudgeByBitbases(alpha, beta, score);
+      if (v == Verdict::Win && (wins == 0 || score < nearestWin)) nearestWin = score;
       wins += v == Verdict::Win;
       draws += v == Verdict::Draw;
       losses += v == Verdict::Loss;
@@ -55,7 +61,9 @@ void FilterRootMoves(int alpha, int beta) {
   for (MoveEntry* e = Root->ListStart; e < Root->ListEnd; ++e) {
     Verdict v = verdicts[e - Root->ListStart];
     if (e->Score == ScoreIllegal) continue;
-    if ((wins > 0 && v != Verdict::Win) || (v == Verdict::Loss && !AllMovesLose)) e->Score = ScoreIllegal;
+    if ((wins > 0 && (v != Verdict::Win || scores[e - Root->ListStart] != nearestWin)) ||
+        (v == Verdict::Loss && !AllMovesLose))
+      e->Score = ScoreIllegal;
   }
   if (wins > 0 || AllMovesDraw || AllMovesLose) BitbaseProbing = false;
 }
