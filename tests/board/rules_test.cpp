@@ -1,219 +1,176 @@
-// Check and legality tests, move validation, draw rules, coordinate move text and game moves.
-#include <gtest/gtest.h>
+// Coordinate move text, move validation and legality, game moves, the draw rules and the null move.
 #include <cstring>
-#include <string>
-#include "board/board.h"
+#include "../movegen/movegen_helpers.h"
 
-namespace {
+using namespace movegen_test;
 
-const bool Initialised = (InitTables(), true);
-
-Move Coord(const char* text) {
-  // Read against the position on the board, as after a setup.
-  return ReadCoordinateMove(text);
+// Text read against the game position: the kind it gets and the text it writes back.
+TEST(CoordinateMoves, KindsAndTextFromTheRootSnapshot) {
+  struct Case {
+    const char* fen;
+    const char* text;
+    int kind;  // -1: no move
+  };
+  const Case cases[] = {
+      {"r5kr/4P3/8/8/8/8/8/R3K2R w KQ -", "e1g1", KindWhiteShortCastle},
+      {"r5kr/4P3/8/8/8/8/8/R3K2R w KQ -", "e1c1", KindWhiteLongCastle},
+      {"r5kr/4P3/8/8/8/8/8/R3K2R w KQ -", "e7e8q", KindPromoQueen},
+      {"r5kr/4P3/8/8/8/8/8/R3K2R w KQ -", "e7e8n", KindPromoKnight},
+      {"r5kr/4P3/8/8/8/8/8/R3K2R w KQ -", "e7e8", KindQuiet},  // refused later: it must promote
+      {"r5kr/4P3/8/8/8/8/8/R3K2R w KQ -", "e4", -1},
+      {"r5kr/4P3/8/8/8/8/8/R3K2R w KQ -", "i2i4", -1},
+      {"r5kr/4P3/8/8/8/8/8/R3K2R w KQ -", "", -1},
+      {"3rk3/4P3/8/8/8/8/8/4K3 w - -", "e7d8q", KindCapPromoQueen},
+      {"3rk3/4P3/8/8/8/8/8/4K3 w - -", "e7d8b", KindCapPromoBishop},
+      {"3rk3/4P3/8/8/8/8/8/4K3 w - -", "e1g1", KindQuiet},  // no rights: a king move word
+      {"r3k2r/8/8/8/8/8/1p6/R3K2R b kq -", "e8c8", KindBlackLongCastle},
+      {"r3k2r/8/8/8/8/8/1p6/R3K2R b kq -", "e8g8", KindBlackShortCastle},
+      {"r3k2r/8/8/8/8/8/1p6/R3K2R b kq -", "b2a1r", KindCapPromoRook},
+      {"r3k2r/8/8/8/8/8/1p6/R3K2R b kq -", "b2b1r", KindPromoRook},
+      {"rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6", "e5f6", KindEnPassant},
+      {"rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6", "e5d6", KindQuiet},
+      {"rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6", "d1h5", KindQuiet},
+      {"rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6", "b1c3", KindQuiet},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(SetupPosition(c.fen));
+    Move m = ReadCoordinateMove(c.text);
+    if (c.kind < 0) {
+      EXPECT_EQ(m, 0) << c.text;
+      continue;
+    }
+    EXPECT_EQ(MoveKind(m), c.kind) << c.text;
+    EXPECT_EQ(Text(m), c.text);
+  }
 }
 
-std::string Text(Move m) {
-  char buffer[8];
-  MoveToText(m, buffer);
-  return buffer;
+// Move words the search may meet from the table or the killers: pseudo-legality, then king safety.
+TEST(Validation, MoveWordsAgainstThePosition) {
+  enum Verdict { Invalid, KingUnsafe, Legal };
+  struct Case {
+    const char* fen;
+    Move move;
+    Verdict verdict;
+    const char* why;
+  };
+  const char* rooks = "r3k2r/8/8/8/8/8/6PP/RN2K2R w KQkq -";
+  const Case cases[] = {
+      {rooks, MakeMoveWord(B1, D2, KindQuiet), Legal, "knight move"},
+      {rooks, MakeMoveWord(B1, D2, KindCapture), Invalid, "nothing to capture"},
+      {rooks, MakeMoveWord(G2, H2, KindQuiet), Invalid, "not a pawn step"},
+      {rooks, MakeMoveWord(A1, B1, KindQuiet), Invalid, "own piece there"},
+      {rooks, MakeMoveWord(A8, A1, KindCapture), Invalid, "black piece, white to move"},
+      {rooks, MakeMoveWord(H1, H8, KindCapture), Invalid, "blocked by the own pawn"},
+      {rooks, MakeMoveWord(E1, G1, KindWhiteShortCastle), Legal, "path empty"},
+      {rooks, MakeMoveWord(E1, C1, KindWhiteLongCastle), Invalid, "b1 occupied"},
+      {"4k3/8/8/8/8/8/8/R3K2r w Q -", MakeMoveWord(A1, E1, KindCapture), Invalid, "a king is never captured"},
+      {"4k3/8/8/8/8/8/8/R3K2r w Q -", MakeMoveWord(E1, G1, KindWhiteShortCastle), Invalid, "right gone"},
+      {"4k3/7p/8/P7/8/8/8/4K3 w - -", MakeMoveWord(A5, H7, KindCapture), Invalid, "no wrap around the board"},
+      {"4k3/8/8/1pP5/8/8/P7/4K3 w - b6", MakeMoveWord(C5, B6, KindEnPassant), Legal, "en passant"},
+      {"4k3/8/8/1pP5/8/8/P7/4K3 w - b6", MakeMoveWord(A2, B6, KindEnPassant), Invalid, "not from c5 or a5"},
+      {"4k3/P7/8/8/8/8/8/4K3 w - -", MakeMoveWord(A7, A8, KindQuiet), Invalid, "must promote"},
+      {"4k3/P7/8/8/8/8/8/4K3 w - -", MakeMoveWord(A7, A8, KindPromoKnight), Legal, "promotion"},
+      {"4k3/8/b7/8/8/8/8/4K2R w K -", MakeMoveWord(E1, G1, KindWhiteShortCastle), KingUnsafe, "f1 attacked"},
+      {"8/8/8/8/8/8/6k1/4K2R w K -", MakeMoveWord(E1, G1, KindWhiteShortCastle), Invalid, "g1 next to the other king"},
+      {"4r1k1/8/8/8/8/8/8/4K2R w K -", MakeMoveWord(E1, G1, KindWhiteShortCastle), KingUnsafe, "out of check"},
+      {"4r1k1/8/8/8/8/8/4N3/4K3 w - -", MakeMoveWord(E2, C3, KindQuiet), KingUnsafe, "pinned knight"},
+      {"8/8/8/8/k2Pp2R/8/8/4K3 b - d3", MakeMoveWord(E4, D3, KindEnPassant), KingUnsafe, "both pawns leave the rank"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(SetupPosition(c.fen));
+    EXPECT_EQ(ValidateMove(c.move), c.verdict != Invalid) << c.why;
+    EXPECT_EQ(MoveIsLegal(c.move), c.verdict == Legal) << c.why;
+  }
 }
 
-std::string Fen() {
-  char buffer[128];
-  WriteFen(buffer);
-  return buffer;
-}
-
-// Plays coordinate moves as game moves; false at the first refused one.
-bool Play(std::initializer_list<const char*> moves) {
-  for (const char* m : moves)
-    if (!MakeRealMove(Coord(m))) return false;
-  return true;
-}
-
-}  // namespace
-
-TEST(CoordinateMoves, KindsFromTheRootSnapshot) {
-  ASSERT_TRUE(SetupPosition("r5kr/4P3/8/8/8/8/8/R3K2R w KQ -"));
-  EXPECT_EQ(MoveKind(Coord("e1g1")), KindWhiteShortCastle);
-  EXPECT_EQ(MoveKind(Coord("e1c1")), KindWhiteLongCastle);
-  EXPECT_EQ(MoveKind(Coord("e7e8")), KindQuiet);
-  EXPECT_EQ(MoveKind(Coord("e7e8q")), KindPromoQueen);
-  EXPECT_EQ(MoveKind(Coord("e7e8n")), KindPromoKnight);
-  EXPECT_EQ(Coord("e4"), 0);
-  EXPECT_EQ(Coord("i2i4"), 0);
-  EXPECT_EQ(Coord(""), 0);
-  ASSERT_TRUE(SetupPosition("3rk3/4P3/8/8/8/8/8/4K3 w - -"));
-  EXPECT_EQ(MoveKind(Coord("e7d8q")), KindCapPromoQueen);
-  EXPECT_EQ(MoveKind(Coord("e7d8b")), KindCapPromoBishop);
-  EXPECT_EQ(MoveKind(Coord("e1g1")), KindQuiet);  // no rights: an ordinary king move word
-  ASSERT_TRUE(SetupPosition("rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6"));
-  EXPECT_EQ(MoveKind(Coord("e5f6")), KindEnPassant);
-  EXPECT_EQ(MoveKind(Coord("e5d6")), KindQuiet);
-}
-
-TEST(CoordinateMoves, TextOfEveryKind) {
-  EXPECT_EQ(Text(MakeMoveWord(E1, C1, KindWhiteLongCastle)), "e1c1");
-  EXPECT_EQ(Text(MakeMoveWord(E8, G8, KindBlackShortCastle)), "e8g8");
-  EXPECT_EQ(Text(MakeMoveWord(E7, E8, KindCapPromoKnight)), "e7e8n");
-  EXPECT_EQ(Text(MakeMoveWord(B2, B1, KindPromoRook)), "b2b1r");
-  EXPECT_EQ(Text(MakeMoveWord(G1, F3, KindQuiet)), "g1f3");
-}
-
-TEST(Validation, RefusesWhatThePositionDoesNotAllow) {
-  ASSERT_TRUE(SetupPosition("r3k2r/8/8/8/8/8/6PP/RN2K2R w KQkq -"));
-  EXPECT_TRUE(ValidateMove(MakeMoveWord(B1, D2, KindQuiet)));
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(B1, D2, KindCapture)));   // nothing to capture
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(B1, A3, KindCapture)));   // empty square
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(G2, H2, KindQuiet)));     // not a pawn step
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(A1, B1, KindQuiet)));     // own piece there
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(A8, A1, KindCapture)));   // black piece, white to move
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(H1, H8, KindCapture)));   // blocked by own pawn
-  EXPECT_TRUE(ValidateMove(MakeMoveWord(E1, G1, KindWhiteShortCastle)));
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(E1, C1, KindWhiteLongCastle)));  // b1 occupied
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/8/8/8/R3K2r w Q -"));
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(A1, E1, KindCapture)));   // a king is never captured
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(E1, G1, KindWhiteShortCastle)));  // right gone
-}
-
-TEST(Validation, PawnGeometryDoesNotWrapAroundTheBoard) {
-  ASSERT_TRUE(SetupPosition("4k3/7p/8/P7/8/8/8/4K3 w - -"));
-  // a5 (24) to h7 (15) differs by 9 square numbers but is no capture.
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(A5, H7, KindCapture)));
-  ASSERT_TRUE(SetupPosition("4k3/8/8/1pP5/8/8/P7/4K3 w - b6"));
-  EXPECT_TRUE(ValidateMove(MakeMoveWord(C5, B6, KindEnPassant)));
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(A2, B6, KindEnPassant)));  // any other pawn is refused
-  ASSERT_TRUE(SetupPosition("4k3/P7/8/8/8/8/8/4K3 w - -"));
-  EXPECT_FALSE(ValidateMove(MakeMoveWord(A7, A8, KindQuiet)));      // must promote
-  EXPECT_TRUE(ValidateMove(MakeMoveWord(A7, A8, KindPromoKnight)));
-}
-
-TEST(Legality, CastlingPathAndKingSafety) {
-  // A black bishop on a6 attacks f1.
-  ASSERT_TRUE(SetupPosition("4k3/8/b7/8/8/8/8/4K2R w K -"));
-  EXPECT_FALSE(MoveIsLegal(MakeMoveWord(E1, G1, KindWhiteShortCastle)));
-  // The black king on g2 stands next to the path.
-  ASSERT_TRUE(SetupPosition("8/8/8/8/8/8/6k1/4K2R w K -"));
-  EXPECT_FALSE(MoveIsLegal(MakeMoveWord(E1, G1, KindWhiteShortCastle)));
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/8/8/8/4K2R w K -"));
-  EXPECT_TRUE(MoveIsLegal(MakeMoveWord(E1, G1, KindWhiteShortCastle)));
-  // Castling out of check is refused.
-  ASSERT_TRUE(SetupPosition("4r1k1/8/8/8/8/8/8/4K2R w K -"));
-  EXPECT_FALSE(MoveIsLegal(MakeMoveWord(E1, G1, KindWhiteShortCastle)));
-  // A pinned knight may not move.
-  ASSERT_TRUE(SetupPosition("4r1k1/8/8/8/8/8/4N3/4K3 w - -"));
-  EXPECT_FALSE(MoveIsLegal(MakeMoveWord(E2, C3, KindQuiet)));
-}
-
-TEST(Legality, ComputeCheckersFindsEveryChecker) {
-  ASSERT_TRUE(SetupPosition("4k3/8/8/1b6/8/3n4/8/4K2r w - -"));
-  CheckInfo info{};
-  ComputeCheckers(&info);
-  EXPECT_EQ(info.checkers, SquareMask[H1] | SquareMask[D3]);
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/1b6/8/3P4/4K3 w - -"));
-  ComputeCheckers(&info);
-  EXPECT_EQ(info.checkers, 0u);
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/1b6/8/8/4K3 w - -"));
-  ComputeCheckers(&info);
-  EXPECT_EQ(info.checkers, SquareMask[B4]);
-  EXPECT_TRUE(info.bishopLines & SquareMask[B4]);
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/8/8/3p4/4K3 w - -"));
-  ComputeCheckers(&info);
-  EXPECT_EQ(info.checkers, SquareMask[D2]);
-}
-
-TEST(GameMoves, IllegalMovesAreRefusedAndChangeNothing) {
+TEST(GameMoves, RefusedMovesChangeNothing) {
   ASSERT_TRUE(SetupPosition("4r1k1/8/8/8/8/8/4N3/4K3 w - -"));
   PositionState before = Position;
-  int top = HistoryTop;
   testing::internal::CaptureStdout();
-  EXPECT_FALSE(MakeRealMove(MakeMoveWord(E2, C3, KindQuiet)));   // pinned
-  EXPECT_FALSE(MakeRealMove(MarkerStalemate));                   // a marker word
-  EXPECT_FALSE(MakeRealMove(MakeMoveWord(E1, E3, KindQuiet)));   // not a king step
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_NE(out.find("Illegal Move: e2c3\n"), std::string::npos);
-  EXPECT_NE(out.find("Illegal Move: e1e3\n"), std::string::npos);
+  for (Move m : {MakeMoveWord(E2, C3, KindQuiet), MarkerStalemate, MakeMoveWord(E1, E3, KindQuiet)})
+    EXPECT_FALSE(MakeRealMove(m)) << Text(m);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("Illegal Move: e2c3\n"), std::string::npos);
   EXPECT_EQ(std::memcmp(&before, &Position, sizeof Position), 0);
-  EXPECT_EQ(HistoryTop, top);
+  EXPECT_EQ(HistoryTop, 0);
   EXPECT_EQ(GamePly, 1);
 }
 
 TEST(GameMoves, RootSnapshotAndCountersFollowTheGame) {
   ASSERT_TRUE(SetupPosition(InitialFen));
-  ASSERT_TRUE(Play({"e2e4", "c7c5", "e4e5", "d7d5"}));
+  ASSERT_TRUE(Play("e2e4 c7c5 e4e5 d7d5"));
   EXPECT_EQ(GamePly, 5);
   EXPECT_EQ(SearchAge, 5);
   EXPECT_EQ(RootEpSquare, D6);
-  EXPECT_EQ(MoveKind(Coord("e5d6")), KindEnPassant);
-  ASSERT_TRUE(Play({"e5d6"}));
-  EXPECT_EQ(Fen(), "rnbqkbnr/pp2pppp/3P4/2p5/8/8/PPPP1PPP/RNBQKBNR b KQkq -");
+  ASSERT_TRUE(Play("e5d6 g8f6 g1f3 e7d6 f1e2 f8e7 e1g1"));
+  EXPECT_EQ(Fen(), "rnbqk2r/pp2bppp/3p1n2/2p5/8/5N2/PPPPBPPP/RNBQ1RK1 b kq -");
   EXPECT_EQ(std::memcmp(RootBoard, Position.Board, 64), 0);
   EXPECT_EQ(RootSideToMove, Black);
-  ASSERT_TRUE(Play({"g8f6", "g1f3", "e7d6", "f1e2", "f8e7"}));
-  ASSERT_TRUE(Play({"e1g1"}));
-  EXPECT_EQ(Position.KingSquare[White], G1);
-  EXPECT_EQ(Position.Board[F1], WhiteRook);
   EXPECT_EQ(RootCastleRights, RightBlackShort | RightBlackLong);
-  EXPECT_EQ(KeyHistory[HistoryTop].HalfmoveClock, 0);
-  EXPECT_TRUE(PositionIsConsistent());
+  EXPECT_EQ(RootKingSquare[White], G1);
 }
 
-TEST(Draws, RepetitionFiftyMovesAndMaterial) {
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/8/8/8/N3K3 w - -"));
-  EXPECT_EQ(DetectDraw(1), MarkerInsufficient);
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/8/8/8/NN2K3 w - -"));
-  EXPECT_EQ(DetectDraw(1), 0);
-
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/8/8/8/R3K3 w - -"));
-  ASSERT_TRUE(Play({"a1a2", "e8d8", "a2a1", "d8e8"}));  // the start position again, clock 4
-  EXPECT_EQ(DetectDraw(1), MarkerRepetition);
-  EXPECT_EQ(DetectDraw(2), 0);
-  ASSERT_TRUE(Play({"a1a2", "e8d8", "a2a1", "d8e8"}));
-  EXPECT_EQ(DetectDraw(1), MarkerRepetition);
-  EXPECT_EQ(DetectDraw(2), MarkerRepetition);
-
-  ASSERT_TRUE(SetupPosition("4k3/8/8/8/8/8/8/R3K3 w - -"));
-  ASSERT_TRUE(Play({"a1a2", "e8d8", "a2a1"}));  // clock 3: too early to look
-  EXPECT_EQ(DetectDraw(1), 0);
-  KeyHistory[HistoryTop].HalfmoveClock = 100;
-  EXPECT_EQ(DetectDraw(1), MarkerFiftyMoves);
+// DetectDraw after game moves: {fen, moves, occurrences asked for, marker expected}.
+TEST(Draws, MaterialRepetitionAndFiftyMoves) {
+  struct Case {
+    const char* fen;
+    const char* moves;
+    int occurrences;
+    Move expected;
+  };
+  const char* rook = "4k3/8/8/8/8/8/8/R3K3 w - -";
+  const Case cases[] = {
+      {"4k3/8/8/8/8/8/8/N3K3 w - -", "", 1, MarkerInsufficient},
+      {"4k3/8/8/8/8/8/8/2B1K3 b - -", "", 1, MarkerInsufficient},
+      {"4k3/8/8/8/8/8/8/NN2K3 w - -", "", 1, 0},
+      {"4k3/p7/8/8/8/8/8/N3K3 w - -", "", 1, 0},
+      {rook, "a1a2 e8d8 a2a1 d8e8", 1, MarkerRepetition},
+      {rook, "a1a2 e8d8 a2a1 d8e8", 2, 0},
+      {rook, "a1a2 e8d8 a2a1 d8e8 a1a2 e8d8 a2a1 d8e8", 2, MarkerRepetition},
+      {rook, "a1a2 e8d8 a2a1 d8d7 a1a2 d7d8 a2a1 d8e8", 1, MarkerRepetition},
+      {rook, "a1a2 e8d8 a2a1 d8d7 a1a2 d7d8 a2a1 d8e8", 2, 0},
+      {"4k3/8/8/8/8/8/P7/R3K3 w - -", "a1b1 e8d8 b1a1 d8e8 a2a3 e8d8", 1, 0},  // a pawn move in between
+      {"4k3/8/8/8/8/8/8/R3K3 b - -", "e8d8 a1a2 d8e8 a2a1 e8d8", 1, MarkerRepetition},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(SetupPosition(c.fen));
+    ASSERT_TRUE(Play(c.moves)) << c.moves;
+    EXPECT_EQ(DetectDraw(c.occurrences), c.expected) << c.fen << " " << c.moves << " x" << c.occurrences;
+  }
 }
 
-TEST(Draws, RepetitionForecastOfAQuietMove) {
+TEST(Draws, RepetitionForecastOfAMove) {
   ASSERT_TRUE(SetupPosition("4k3/8/8/8/8/8/P7/R3K3 w - -"));
-  ASSERT_TRUE(Play({"a1b1", "e8d8", "b1a1", "d8e8", "a1b1", "e8d8"}));
+  ASSERT_TRUE(Play("a1b1 e8d8 b1a1 d8e8 a1b1 e8d8"));
   EXPECT_EQ(RepetitionAfterMove(MakeMoveWord(B1, A1, KindQuiet)), 1);
   EXPECT_EQ(RepetitionAfterMove(MakeMoveWord(A2, A3, KindQuiet)), 0);  // pawn move
   EXPECT_EQ(RepetitionAfterMove(MakeMoveWord(B1, C1, KindQuiet)), 0);
-  KeyHistory[HistoryTop].HalfmoveClock = 80;
+  KeyHistory[HistoryTop].HalfmoveClock = 80;  // near the fifty-move limit any quiet move counts
   EXPECT_EQ(RepetitionAfterMove(MakeMoveWord(B1, C1, KindQuiet)), 1);
 }
 
 TEST(Draws, NullMoveRoundTrip) {
   ASSERT_TRUE(SetupPosition("rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6"));
   PositionState before = Position;
-  int top = HistoryTop;
   MakeNullMove();
   EXPECT_EQ(Position.SideToMove, Black);
   EXPECT_EQ(Position.EpSquare, 0);
-  EXPECT_EQ(KeyHistory[top].Move, MarkerNullMove);
+  EXPECT_EQ(KeyHistory[0].Move, MarkerNullMove);
   EXPECT_EQ(KeyHistory[HistoryTop].HalfmoveClock, 1);
   UnmakeNullMove();
   EXPECT_EQ(std::memcmp(&before, &Position, sizeof Position), 0);
-  EXPECT_EQ(HistoryTop, top);
+  EXPECT_EQ(HistoryTop, 0);
 }
 
-TEST(GameMoves, LongGamesKeepTheHistoryInsideItsArray) {
+// Thousands of game moves: the key history is compacted and the draw rules still work on it.
+TEST(Draws, LongGamesKeepTheHistoryInsideItsArray) {
   ASSERT_TRUE(SetupPosition("4k3/p7/8/8/8/8/P7/R3K3 w - -"));
   const char* cycle[] = {"a1b1", "e8d8", "b1a1", "d8e8"};
   for (int ply = 0; ply < 3000; ply++) {
-    ASSERT_TRUE(MakeRealMove(Coord(cycle[ply % 4]))) << ply;
+    ASSERT_TRUE(Play(cycle[ply % 4])) << ply;
     ASSERT_LT(HistoryTop, KeyHistorySize - 150);
   }
   EXPECT_EQ(DetectDraw(1), MarkerFiftyMoves);
-  // After a pawn move the repetition rule works again on the compacted history.
-  ASSERT_TRUE(Play({"a2a3", "a7a6", "a1b1", "e8d8", "b1a1", "d8e8"}));
+  ASSERT_TRUE(Play("a2a3 a7a6 a1b1 e8d8 b1a1 d8e8"));
   EXPECT_EQ(DetectDraw(1), MarkerRepetition);
   EXPECT_EQ(DetectDraw(2), 0);
   EXPECT_EQ(GamePly, 3007);

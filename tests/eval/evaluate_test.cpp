@@ -1,53 +1,41 @@
-// Static evaluation: published scores of whole positions, the draw and no-win rules, and the
-// pawn cache.
-#include <gtest/gtest.h>
-#include "eval_helpers.h"
+// Static evaluation of known positions: whole scores, and the draw and no-win rules.
+#include "../movegen/movegen_helpers.h"
 
-namespace {
+using namespace movegen_test;
 
-const bool Initialised = (InitTables(), InitPhaseTables(), true);
-
-struct Scored {
-  const char* fen;
-  int score;
-};
-
-}  // namespace
-
-TEST(Evaluate, ScoresOfWholePositions) {
-  const Scored cases[] = {
+// Scores worked out by hand or, for the positions aimed at single terms, with a separate mailbox
+// evaluator (ray walks instead of attack tables, square lists instead of masks) written from the
+// same rules; the note names what each position pins down.
+TEST(Evaluate, ScoresOfKnownPositions) {
+  struct Case {
+    const char* fen;
+    int score;
+  };
+  const Case cases[] = {
       {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -", 0},
       {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -", 0},
       {"R7/8/8/6p1/8/b7/4k3/K7 w - - 0 1", 94},
       {"r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq -", 21},
       {"rnbq1rk1/ppp2ppp/3p1n2/4p3/1bPP4/2N1P3/PP3PPP/R1BQKBNR w KQ -", -103},
+      // One pawn on e2: 100 - 9 from the table, 16 as a passer, -22 isolated and unopposed.
       {"8/8/4k3/8/8/4K3/4P3/8 w - -", 85},
       {"3k4/8/8/3p4/2P1P3/8/8/3K4 w - -", 92},
       {"3k4/8/8/3p4/2P1P3/8/8/3K4 b - -", -92},
       {"2k5/8/2p1p3/2PpP3/3P4/8/8/4K3 w - -", 54},
       {"4k3/8/8/8/8/8/8/4K2Q w - -", 964},
       {"4k3/8/8/8/8/8/8/4K2Q b - -", -964},
-      {"4k3/4p3/8/8/8/8/8/3BK3 w - -", 0},
       {"4k3/4p3/8/8/8/8/8/3BK3 b - -", -245},
       {"4k3/8/8/8/8/8/8/R2RK3 w - -", 1141},
-      // Listed with White to move, where Black stands in check: the setup refuses that, so the
-      // score is checked with Black to move (the same sum turned, no-win rule not applying).
-      {"1k6/RR6/8/8/8/8/8/4K3 b - -", -1262},
+      {"1k6/RR6/8/8/8/8/8/4K3 b - -", -1262},  // Black to move: with White to move Black stood in check
       {"r3k3/8/8/8/8/8/8/1NB1K3 w - -", 209},
       {"r3k3/8/8/8/8/8/8/2N1K3 w - -", -272},
       {"q3k3/8/8/8/8/8/8/R2RK3 w - -", 76},
       {"4k3/6p1/8/8/8/8/8/3NNK2 w - -", 621},
-      {"4k3/7B/6p1/8/8/8/P7/4K3 w - -", 70},
+      {"4k3/7B/6p1/8/8/8/P7/4K3 w - -", 70},  // the bishop on h7 is trapped
       {"4k3/B7/6p1/8/8/8/P7/4K3 w - -", 305},
-  };
-  for (const Scored& c : cases) EXPECT_EQ(EvaluateFen(c.fen), c.score) << c.fen;
-}
-
-// Positions aimed at single terms. Their scores were worked out with a separate mailbox
-// evaluator (ray walks instead of the attack tables, explicit square lists instead of masks)
-// written from the same rules; the comment names the term each position pins down.
-TEST(Evaluate, ScoresOfTermByTermPositions) {
-  const Scored cases[] = {
+      // Two knights: kings -12 - -9, 2 x 308, one minor piece ahead with no major difference +100.
+      {"4k3/8/8/8/8/8/8/3NNK2 w - -", 713},
+      {"4k3/8/8/8/8/8/8/3NNK2 b - -", -713},
       // Black king on c8 sheltered by a7, b7, c7 (9 each against a queen); White's king safe.
       {"2kr3r/ppp2ppp/2n5/2b1q3/8/2NB1N2/PPP2PPP/R2QR1K1 w - -", 408},
       // White king uncastled on an open e-file: openness 8; doubled c-pawns, a bishop pair.
@@ -81,101 +69,39 @@ TEST(Evaluate, ScoresOfTermByTermPositions) {
       // Neighbour files lacking only the enemy's pawns add 1 each below a count of 4.
       {"r4rk1/1b3ppp/2n5/8/6P1/3Q4/PPP5/3RR1K1 w - -", 385},
   };
-  for (const Scored& c : cases) EXPECT_EQ(EvaluateFen(c.fen), c.score) << c.fen;
+  for (const Case& c : cases) EXPECT_EQ(EvaluateFen(c.fen), c.score) << c.fen;
 }
 
-TEST(Evaluate, TrivialDraws) {
-  const char* draws[] = {
-      "4k3/8/8/8/8/8/8/3BK3 w - -",       // bishop alone
-      "4k3/8/8/8/8/8/8/4KN2 b - -",       // knight alone
-      "4k3/8/8/8/8/8/8/4K3 w - -",        // bare kings
-      "r3k3/8/8/8/8/8/8/R1N1K3 w - -",    // rook and knight against rook
-      "r3k3/8/8/8/8/8/8/R1B1K3 b - -",    // rook and bishop against rook
-      "r2bk3/8/8/8/8/8/8/R3K3 w - -",     // rook against rook and bishop
+// Material that cannot win scores 0 for both sides to move; the no-win rule zeroes only the
+// score of a side to move that is ahead with less than a rook's worth of pieces and no pawn.
+TEST(Evaluate, DrawAndNoWinRules) {
+  struct Case {
+    const char* fen;
+    int sign;  // of the score: 0, 1 or -1
   };
-  for (const char* fen : draws)
-    for (char side : {'w', 'b'}) EXPECT_EQ(EvaluateFen(WithSideToMove(fen, side)), 0) << fen << " " << side;
-}
-
-TEST(Evaluate, NotTrivialDraws) {
-  // Two knights: 6 units of material (worked by hand: kings -12 - -9, two knights 2 x 308,
-  // one minor piece ahead with no major difference +100).
-  EXPECT_EQ(EvaluateFen("4k3/8/8/8/8/8/8/3NNK2 w - -"), 713);
-  EXPECT_EQ(EvaluateFen("4k3/8/8/8/8/8/8/3NNK2 b - -"), -713);
-  // Thirteen units without pawns, but Black has no rook.
-  EXPECT_GT(EvaluateFen("1n2k3/8/8/8/8/8/8/R2RK3 w - -"), 500);
-  // Rook and knight against rook with a pawn on the board.
-  EXPECT_NE(EvaluateFen("r3k3/8/8/8/8/8/P7/R1N1K3 w - -"), 0);
-}
-
-TEST(Evaluate, NoWinRuleAppliesOnlyToTheSideToMove) {
-  // White is a bishop up against a pawn: nothing for White to move, the full deficit for Black.
-  EXPECT_EQ(EvaluateFen("4k3/4p3/8/8/8/8/8/3BK3 w - -"), 0);
-  EXPECT_LT(EvaluateFen("4k3/4p3/8/8/8/8/8/3BK3 b - -"), -200);
-  // With a rook (5 units) the rule no longer applies.
-  EXPECT_GT(EvaluateFen("4k3/4p3/8/8/8/8/8/3RK3 w - -"), 300);
-  // A side that is behind keeps its negative score.
-  EXPECT_LT(EvaluateFen("4k3/4p3/8/8/8/8/8/3NK3 b - -"), 0);
-}
-
-TEST(PawnCache, EmptyAndFilledCacheGiveTheSameScore) {
-  const char* fens[] = {
-      "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq -",
-      "rnbq1rk1/ppp2ppp/3p1n2/4p3/1bPP4/2N1P3/PP3PPP/R1BQKBNR w KQ -",
-      "2k5/8/2p1p3/2PpP3/3P4/8/8/4K3 w - -",
-      "R7/8/8/6p1/8/b7/4k3/K7 w - - 0 1",
-      "8/2p2k2/1p1p3p/p4p2/P1P2P2/1P4PP/6K1/8 b - -",
+  const Case cases[] = {
+      {"4k3/8/8/8/8/8/8/3BK3 w - -", 0},   {"4k3/8/8/8/8/8/8/3BK3 b - -", 0},   // bishop alone
+      {"4k3/8/8/8/8/8/8/4KN2 w - -", 0},   {"4k3/8/8/8/8/8/8/4KN2 b - -", 0},   // knight alone
+      {"4k3/8/8/8/8/8/8/4K3 w - -", 0},    {"4k3/8/8/8/8/8/8/4K3 b - -", 0},    // bare kings
+      {"r3k3/8/8/8/8/8/8/R1N1K3 w - -", 0}, {"r3k3/8/8/8/8/8/8/R1N1K3 b - -", 0},  // rook and knight v rook
+      {"r3k3/8/8/8/8/8/8/R1B1K3 b - -", 0}, {"r2bk3/8/8/8/8/8/8/R3K3 w - -", 0},  // rook and bishop v rook
+      {"r3k3/8/8/8/8/8/P7/R1N1K3 w - -", 1},   // with a pawn on the board
+      {"1n2k3/8/8/8/8/8/8/R2RK3 w - -", 1},    // thirteen units, but Black has no rook
+      {"4k3/4p3/8/8/8/8/8/3BK3 w - -", 0},     // a bishop up against a pawn: nothing for White to move
+      {"4k3/4p3/8/8/8/8/8/3BK3 b - -", -1},    // the full deficit for Black
+      {"4k3/4p3/8/8/8/8/8/3RK3 w - -", 1},     // a rook is enough
+      {"4k3/4p3/8/8/8/8/8/3NK3 b - -", -1},    // the side behind keeps its score
   };
-  for (const char* fen : fens) {
-    const int cold = EvaluateFen(fen);
-    EXPECT_EQ(Evaluate(), cold) << fen;
-    ClearPawnCache();
-    EXPECT_EQ(Evaluate(), cold) << fen;
+  for (const Case& c : cases) {
+    int score = EvaluateFen(c.fen);
+    EXPECT_EQ((score > 0) - (score < 0), c.sign) << c.fen << ": " << score;
   }
 }
 
-TEST(PawnCache, WordHoldsTheKeyTopAndTheScorePlus8190) {
-  // One pawn on e2 in the endgame: 100 - 9 from the table, 16 as a passer, -22 isolated
-  // and unopposed: S = 85, which is also the whole score (the kings' squares cancel).
-  ASSERT_EQ(EvaluateFen("8/8/4k3/8/8/4K3/4P3/8 w - -"), 85);
-  const uint32_t key = Position.PawnKey ^ PawnCacheSalt[MaterialPhase()];
-  EXPECT_EQ(PawnCache[key & (PawnCacheSize - 1)], (key & 0xFFF00000) | (85 + 8190));
-
-  // The opening pawn table uses PawnKey itself; both sides' structures cancel (S = 0).
-  EvaluateFen(InitialFen);
-  const uint32_t initialKey = Position.PawnKey;
-  EXPECT_EQ(PawnCache[initialKey & (PawnCacheSize - 1)], (initialKey & 0xFFF00000) | 8190);
-}
-
-TEST(PawnCache, StoredScoreIsReadBackAndForeignWordsAreIgnored) {
-  const int fresh = EvaluateFen("2k5/8/2p1p3/2PpP3/3P4/8/8/4K3 b - -");
-  const uint32_t key = Position.PawnKey ^ PawnCacheSalt[MaterialPhase()];
-  uint32_t& word = PawnCache[key & (PawnCacheSize - 1)];
-  const uint32_t stored = word;
-  // A word for this key that claims 100 more for White lowers Black's score by 100.
-  word = stored + 100;
-  EXPECT_EQ(Evaluate(), fresh - 100);
-  // A word written for another key with the same index is recomputed and overwritten.
-  word = (stored ^ 0x00100000) + 100;
-  EXPECT_EQ(Evaluate(), fresh);
-  EXPECT_EQ(word, stored);
-  // A word whose low 16 bits are zero is empty.
-  word = key & 0xFFF00000;
-  EXPECT_EQ(Evaluate(), fresh);
-  EXPECT_EQ(word, stored);
-}
-
-TEST(PawnCache, SameStructureUnderAnotherPawnTableIsNotReused) {
-  // 64 units select the second pawn table; the knight takes a knight and 61 units select the
-  // third, with the pawns unchanged. The e4 pawn is worth 14 in the one and 20 in the other.
-  EvaluateFen("r3k2r/pppqpppp/5n2/3n4/4P3/2N2N2/PPPQ1PPP/R3K2R w KQkq -");
-  ASSERT_EQ(MaterialPhase(), 64);
-  const uint32_t pawnKey = Position.PawnKey;
-  PlyRecord& record = PlyRecords[1];
-  SaveBoardState(&record);
-  MakeMove(MakeMoveWord(C3, D5, KindCapture), &record);
-  ASSERT_EQ(Position.PawnKey, pawnKey);
-  ASSERT_EQ(MaterialPhase(), 61);
-  const int afterCapture = Evaluate();
-  EXPECT_EQ(EvaluateFen(CurrentFen()), afterCapture);
+TEST(Evaluate, MaterialBeyondThePhaseTablesReadsAsTheLastPhase) {
+  // Every pawn promoted on both sides: more than the 191 units the tables cover.
+  ASSERT_TRUE(SetupGame("kqqqqqqq/qqrrbbnn/8/8/8/8/NNBBRRQQ/QQQQQQQK w - -"));
+  EXPECT_GT(Position.TotalMaterial, MaxMaterialPhase);
+  EXPECT_EQ(MaterialPhase(), MaxMaterialPhase);
+  EXPECT_EQ(Evaluate(), Evaluate());
 }

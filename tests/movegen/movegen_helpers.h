@@ -1,11 +1,10 @@
-// Helpers shared by the generator, move-maker and perft tests.
+// Helpers shared by the board, generator, evaluation and search tests.
 #pragma once
 #include <gtest/gtest.h>
-#include <random>
+#include <sstream>
 #include <string>
 #include <vector>
-#include "board/board.h"
-#include "engine/engine.h"
+#include "../../tools/bench/playout.h"
 #include "eval/eval.h"
 #include "movegen/movegen.h"
 
@@ -25,6 +24,8 @@ inline const std::vector<PerftCase> PublishedPerft = {
     {"r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1", {6, 264, 9467, 422333, 15833292}},
     {"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8", {44, 1486, 62379, 2103487, 89941194}},
     {"r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10", {46, 2079, 89890, 3894594, 164075551}},
+    // The fourth position with colours swapped: published with the same counts.
+    {"r2q1rk1/pP1p2pp/Q4n2/bbp1p3/Np6/1B3NBn/pPPP1PPP/R3K2R b KQ - 0 1", {6, 264, 9467, 422333, 15833292}},
 };
 
 // Sum of the leaf counts of plies 1..depth: what PerftCount(depth) returns.
@@ -34,23 +35,35 @@ inline uint64_t CumulativeLeaves(const PerftCase& c, int depth) {
   return sum;
 }
 
-inline std::vector<MoveEntry> Collect(MoveEntry* (*generate)(MoveEntry*)) {
-  static MoveEntry buffer[512];
-  return std::vector<MoveEntry>(buffer, generate(buffer));
+// Starting points of the random games: every move kind occurs in them.
+inline const char* const PlayoutStarts[] = {
+    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
+    "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
+    "n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - -",
+};
+
+// Random games from every start, visit() after each move (the shared playout helper).
+template <typename Visit>
+void PlayoutsFromEveryStart(int positionsEach, int maxPlies, Visit visit) {
+  uint64_t seed = 1;
+  for (const char* fen : PlayoutStarts) RandomPlayouts(fen, positionsEach, maxPlies, seed++, visit);
 }
-inline std::vector<MoveEntry> AllMoves() { return Collect(MoveGenerators[Position.SideToMove]); }
-inline std::vector<MoveEntry> Captures() { return Collect(CaptureGenerators[Position.SideToMove]); }
+
+inline std::vector<MoveEntry> AllMoves() {
+  static MoveEntry buffer[MaxMovesPerList];
+  return std::vector<MoveEntry>(buffer, GenerateMoves(buffer));
+}
+inline std::vector<MoveEntry> Captures() {
+  static MoveEntry buffer[MaxMovesPerList];
+  return std::vector<MoveEntry>(buffer, GenerateCaptures(buffer));
+}
 inline std::vector<MoveEntry> Evasions() {
-  static MoveEntry buffer[512];
+  static MoveEntry buffer[MaxMovesPerList];
   CheckInfo info;
   ComputeCheckers(&info);
   return std::vector<MoveEntry>(buffer, GenerateEvasions(buffer, &info));
-}
-
-inline bool InCheck() {
-  CheckInfo info;
-  ComputeCheckers(&info);
-  return info.checkers != 0;
 }
 
 inline std::string Text(Move m) {
@@ -59,7 +72,13 @@ inline std::string Text(Move m) {
   return buffer;
 }
 
-// True when the side to move may play m (it does not leave its king attacked).
+inline std::string Fen() {
+  char buffer[128];
+  WriteFen(buffer);
+  return buffer;
+}
+
+// True when the side to move may play the generated move m (its king is not left attacked).
 inline bool IsLegal(Move m) {
   static PlyRecord record;
   int mover = Position.SideToMove;
@@ -77,31 +96,18 @@ inline std::vector<Move> LegalOf(const std::vector<MoveEntry>& list) {
   return legal;
 }
 
-// Plays random legal moves from fen with a fixed seed, calling visit at every position reached.
-template <typename F>
-void RandomPlayouts(const char* fen, unsigned seed, int games, int plies, F visit) {
-  std::mt19937 rng(seed);
-  static PlyRecord records[512];
-  for (int g = 0; g < games; g++) {
-    ASSERT_TRUE(SetupGame(fen));
-    for (int ply = 0; ply < plies && ply < 512; ply++) {
-      visit();
-      std::vector<Move> legal = LegalOf(AllMoves());
-      if (legal.empty() || Position.TotalMaterial < 4) break;
-      Move m = legal[rng() % legal.size()];
-      SaveBoardState(&records[ply]);
-      MakeMove(m, &records[ply]);
-    }
-  }
+// Plays blank-separated coordinate moves as game moves; false at the first one refused.
+inline bool Play(const std::string& moves) {
+  std::istringstream words(moves);
+  for (std::string word; words >> word;)
+    if (!MakeRealMove(ReadCoordinateMove(word.c_str()))) return false;
+  return true;
 }
 
-// Starting points of the random games: every move kind occurs in them.
-inline const char* const PlayoutStarts[] = {
-    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
-    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
-    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
-    "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
-    "n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - -",
-};
+// Sets up fen as a new game (the pawn cache emptied too) and evaluates it.
+inline int EvaluateFen(const std::string& fen) {
+  EXPECT_TRUE(SetupGame(fen.c_str())) << fen;
+  return Evaluate();
+}
 
 }  // namespace movegen_test

@@ -1,5 +1,5 @@
-// Move ordering: lifting, the two selection phases, and learning from cut-offs.
-#include <limits>
+// Move ordering: lifting of the hash move and the killers, the selection order, and what beta
+// cut-offs teach (killers, history, cut-off statistics).
 #include <vector>
 #include "search_support.h"
 
@@ -13,176 +13,135 @@ constexpr Move PawnPush = MakeMoveWord(E2, E4, KindQuiet);
 constexpr Move PawnPush2 = MakeMoveWord(D2, D4, KindQuiet);
 constexpr Move Castle = MakeMoveWord(E1, G1, KindWhiteShortCastle);
 constexpr Move Capture = MakeMoveWord(D1, D7, KindCapture);
+constexpr Move Promotion = MakeMoveWord(B7, B8, KindPromoQueen);
 constexpr Move Searched = MakeMoveWord(A2, A3, KindQuiet);
 
 class Ordering : public testing::Test {
  protected:
   PlyRecord* r = &PlyRecords[6];
 
-  void SetUp() override {
-    InitOnce();
-    ASSERT_TRUE(SetupGame(InitialFen));  // white to move; statistics, history and killers reset
-  }
+  void SetUp() override { ASSERT_TRUE(SetupGame(InitialFen)); }  // statistics, history and killers reset
 
   void SetList(const std::vector<MoveEntry>& entries) {
     r->ListStart = MoveStack;
     r->ListEnd = MoveStack + entries.size();
-    for (size_t i = 0; i < entries.size(); ++i) MoveStack[i] = entries[i];
+    std::copy(entries.begin(), entries.end(), MoveStack);
     BeginSelection(r);
   }
 
-  int16_t ScoreOf(Move m) const {
-    for (MoveEntry* e = r->ListStart; e < r->ListEnd; ++e)
-      if (e->Move == m) return e->Score;
-    return 0;
-  }
-
-  std::vector<Move> SelectAll() {
+  std::vector<Move> SelectAll(bool byScoreOnly = false) {
     std::vector<Move> order;
     bool historyPhase = false;
-    while (MoveEntry* e = SelectMove(r, historyPhase)) order.push_back(e->Move);
+    while (MoveEntry* e = byScoreOnly ? SelectByScore(r) : SelectMove(r, historyPhase)) order.push_back(e->Move);
     return order;
+  }
+
+  void SetHashAndKillers(Move hash, Move killer1, Move killer2) {
+    r->HashMove = hash;
+    r->Killer1 = killer1;
+    r->Killer2 = killer2;
   }
 };
 
-TEST_F(Ordering, LiftsHashAndKillersOnlyAmongUnsearchedEntries) {
-  r->HashMove = Knight;
-  r->Killer1 = PawnPush;
-  r->Killer2 = Castle;
-  SetList({{-30000, Knight}, {-30000, PawnPush}, {-29000, Castle}, {-9500, Capture}, {-30000, Knight2}});
-  LiftHashAndKillers(r, LiftLimit);
-  EXPECT_EQ(ScoreOf(Knight), ScoreHashMove);
-  EXPECT_EQ(ScoreOf(PawnPush), ScoreKiller1);
-  EXPECT_EQ(ScoreOf(Castle), ScoreKiller2);
-  EXPECT_EQ(ScoreOf(Capture), -9500);
-  EXPECT_EQ(ScoreOf(Knight2), -30000);
-
-  // A hash move that already carries a search result above -8100 keeps it.
-  SetList({{-30000, PawnPush2}, {120, Knight}});
-  LiftHashAndKillers(r, LiftLimit);
-  EXPECT_EQ(ScoreOf(Knight), 120);
-
-  // The root lifts whatever the score.
-  SetList({{-30000, PawnPush2}, {120, Knight}});
-  LiftHashAndKillers(r, std::numeric_limits<int16_t>::max());
-  EXPECT_EQ(ScoreOf(Knight), ScoreHashMove);
+// Entries still carrying their generator score are lifted; one holding a search result above
+// -8100 keeps it unless the limit (the root's) says otherwise.
+TEST_F(Ordering, LiftingAndSelectionOrder) {
+  struct Case {
+    std::vector<MoveEntry> list;
+    int limit;
+    std::vector<Move> order;
+  };
+  const Case cases[] = {
+      {{{-30000, Knight2}, {-30000, PawnPush}, {-29000, Castle}, {-9500, Capture}, {-30000, Knight}}, LiftLimit,
+       {Knight, Capture, PawnPush, Castle, Knight2}},
+      {{{-30000, Searched}, {-8000, Knight}, {-7000, Capture}}, LiftLimit, {Capture, Knight, Searched}},
+      {{{120, Searched}, {-30000, PawnPush2}, {100, Knight}}, 32767, {Knight, Searched, PawnPush2}},
+      // Equal scores go in list order, in both phases.
+      {{{-9500, Capture}, {-9500, Searched}, {-9500, PawnPush2}}, LiftLimit, {Capture, Searched, PawnPush2}},
+      {{{-30000, Knight2}, {-30000, Searched}, {-30000, PawnPush2}}, LiftLimit, {Knight2, Searched, PawnPush2}},
+  };
+  for (const Case& c : cases) {
+    SetHashAndKillers(Knight, PawnPush, Castle);
+    SetList(c.list);
+    LiftHashAndKillers(r, c.limit);
+    std::vector<Move> order = SelectAll();
+    order.resize(c.order.size());
+    EXPECT_EQ(order, c.order);
+  }
 }
 
-TEST_F(Ordering, QuiescenceKillersKeepTheirScorePlusABonus) {
-  r->HashMove = Capture;
-  r->Killer1 = Knight;
-  r->Killer2 = PawnPush;
-  SetList({{-9500, Capture}, {-9000, Knight}, {-8600, PawnPush}, {-7000, Searched}});
-  LiftQuiesceMoves(r);
-  EXPECT_EQ(ScoreOf(Capture), ScoreHashMove);
-  EXPECT_EQ(ScoreOf(Knight), -7500);
-  EXPECT_EQ(ScoreOf(PawnPush), -7600);
-  EXPECT_EQ(ScoreOf(Searched), -7000);
-}
-
-TEST_F(Ordering, SelectsByScoreThenKillersThenByHistory) {
-  HistoryTable[White][PawnPush2 & 0xFFF] = 2000;  // outweighs the castling's 1000 generator lead
+// Below -10000 the order follows the history of the moves (and the generator's lead of castling).
+TEST_F(Ordering, ScoresFirstThenKillersThenHistory) {
+  HistoryTable[White][PawnPush2 & 0xFFF] = 2000;  // outweighs castling's lead
   HistoryTable[White][Knight2 & 0xFFF] = 500;
-  SetList({{-30000, Knight2},
-           {-29000, Castle},
-           {-30000, PawnPush2},
-           {ScoreKiller2, PawnPush},
-           {-9500, Capture},
-           {ScoreKiller1, Knight},
-           {ScoreHashMove, Searched},
-           {-30000, MakeMoveWord(H2, H3, KindQuiet)}});
-  std::vector<Move> expected = {Searched, Capture, Knight, PawnPush, PawnPush2, Castle, Knight2,
-                                MakeMoveWord(H2, H3, KindQuiet)};
-  EXPECT_EQ(SelectAll(), expected);
+  SetList({{-30000, Knight2}, {-29000, Castle}, {-30000, PawnPush2}, {ScoreKiller2, PawnPush}, {-9500, Capture},
+           {ScoreKiller1, Knight}, {ScoreHashMove, Searched}, {-30000, Promotion}});
+  EXPECT_EQ(SelectAll(), (std::vector<Move>{Searched, Capture, Knight, PawnPush, PawnPush2, Castle, Knight2, Promotion}));
 }
 
-TEST_F(Ordering, EqualScoresGoInListOrder) {
-  SetList({{-9500, Capture}, {-9500, Knight}, {-9500, PawnPush}});
-  EXPECT_EQ(SelectAll(), (std::vector<Move>{Capture, Knight, PawnPush}));
-  SetList({{-30000, Knight2}, {-30000, Knight}, {-30000, PawnPush}});
-  EXPECT_EQ(SelectAll(), (std::vector<Move>{Knight2, Knight, PawnPush}));
-  SetList({{-9500, Capture}, {-9400, Knight}});
-  MoveEntry* first = SelectByScore(r);
-  EXPECT_EQ(first->Move, Knight);
-  EXPECT_EQ(SelectByScore(r)->Move, Capture);
-  EXPECT_EQ(SelectByScore(r), nullptr);
+// The quiescence search tries the hash move first and its killers before other moves of equal score.
+TEST_F(Ordering, QuiescenceLiftsTheHashMoveAndTheKillers) {
+  SetHashAndKillers(Promotion, Knight, PawnPush);
+  SetList({{-9500, Capture}, {-9500, PawnPush}, {-9500, Knight}, {-9500, Promotion}, {-7000, Searched}});
+  LiftQuiesceMoves(r);
+  EXPECT_EQ(SelectAll(true), (std::vector<Move>{Promotion, Searched, Knight, PawnPush, Capture}));
 }
 
-TEST_F(Ordering, QuietCutoffTeachesKillersHistoryAndStatistics) {
-  SetList({{0, PawnPush}, {-8190, PawnPush2}, {35, Knight}});
-  LearnCutoff(r, r->ListStart + 2, 3, true);
-  EXPECT_EQ(r->Killer1, Knight);
-  EXPECT_EQ(r->Killer2, 0);
-  EXPECT_EQ(HistoryTable[White][Knight & 0xFFF], 9);
-  EXPECT_EQ(CutoffCount[WhiteKnight - 1][F3], 2u);
-  EXPECT_EQ(TryCount[WhiteKnight - 1][F3], 2u);
-  EXPECT_EQ(TryCount[WhitePawn - 1][E4], 2u) << "searched before the cut-off";
-  EXPECT_EQ(TryCount[WhitePawn - 1][D4], 1u) << "illegal moves are not tries";
-  EXPECT_EQ(CutoffCount[WhitePawn - 1][E4], 1u);
-
-  SetList({{0, PawnPush}});
-  LearnCutoff(r, r->ListStart, 2, true);
-  EXPECT_EQ(r->Killer1, PawnPush);
-  EXPECT_EQ(r->Killer2, Knight);
-  LearnCutoff(r, r->ListStart, 2, true);
-  EXPECT_EQ(r->Killer2, Knight) << "the same killer again shifts nothing";
+// Cut-offs in turn: quiet moves and castling become killers (the old first killer moves to the
+// second slot); other kinds only in the quiescence search, which learns every kind.
+TEST_F(Ordering, CutoffsTeachKillers) {
+  struct Step {
+    Move move;
+    bool quiescence;
+    Move killer1, killer2;
+  };
+  const Step steps[] = {
+      {Knight, false, Knight, 0},          {PawnPush, false, PawnPush, Knight}, {PawnPush, false, PawnPush, Knight},
+      {Castle, false, Castle, PawnPush},   {Capture, false, Castle, PawnPush},  {Promotion, false, Castle, PawnPush},
+      {Capture, true, Capture, Castle},
+  };
+  for (const Step& s : steps) {
+    SetList({{0, s.move}});
+    if (s.quiescence) LearnKiller(r, s.move, true);
+    else LearnCutoff(r, r->ListStart, 3, true);
+    EXPECT_EQ(r->Killer1, s.killer1) << Text(s.move);
+    EXPECT_EQ(r->Killer2, s.killer2) << Text(s.move);
+  }
 }
 
-TEST_F(Ordering, CaptureCutoffRaisesHistoryButLeavesTheKillers) {
-  ASSERT_TRUE(SetupGame("4k3/3r4/8/8/8/8/8/3QK3 w - -"));
-  r->Killer1 = Knight;
-  r->Killer2 = PawnPush;
-  SetList({{-9000, Capture}});
-  LearnCutoff(r, r->ListStart, 4, true);
-  EXPECT_EQ(r->Killer1, Knight);
-  EXPECT_EQ(r->Killer2, PawnPush);
-  EXPECT_EQ(HistoryTable[White][Capture & 0xFFF], 16);
-  EXPECT_EQ(CutoffCount[WhiteQueen - 1][D7], 2u);
-
-  LearnKiller(r, Capture, true);  // the quiescence search learns every kind
-  EXPECT_EQ(r->Killer1, Capture);
-  EXPECT_EQ(r->Killer2, Knight);
+// A deeper cut-off teaches more history: the history phase orders by it.
+TEST_F(Ordering, DeeperCutoffsWeighMoreInTheHistoryPhase) {
+  for (auto [move, depth] : {std::pair{Knight2, 2}, {PawnPush2, 5}, {Searched, 3}}) {
+    SetList({{0, move}});
+    LearnCutoff(r, r->ListStart, depth, true);
+  }
+  SetList({{-30000, Knight2}, {-30000, Knight}, {-30000, Searched}, {-30000, PawnPush2}});
+  EXPECT_EQ(SelectAll(), (std::vector<Move>{PawnPush2, Searched, Knight2, Knight}));
 }
 
-TEST_F(Ordering, RootCutoffCountsOnlyTheCuttingMove) {
-  SetList({{0, PawnPush}, {35, Knight}});
-  LearnCutoff(r, r->ListStart + 1, 5, false);
-  EXPECT_EQ(TryCount[WhitePawn - 1][E4], 1u);
-  EXPECT_EQ(TryCount[WhiteKnight - 1][F3], 2u);
-  EXPECT_EQ(HistoryTable[White][Knight & 0xFFF], 25);
+// A cut-off counts a try and a cut-off for its piece and square; with countEarlier also a try for each
+// move searched before it (scored above -8100; lower scores are illegal moves).
+TEST_F(Ordering, CutoffStatistics) {
+  for (bool countEarlier : {true, false}) {
+    ResetOrderingStatistics();
+    SetList({{0, PawnPush}, {-8190, PawnPush2}, {35, Knight}});
+    LearnCutoff(r, r->ListStart + 2, 3, countEarlier);
+    EXPECT_EQ(TryCount[WhiteKnight - 1][F3], 2u);
+    EXPECT_EQ(CutoffCount[WhiteKnight - 1][F3], 2u);
+    EXPECT_EQ(TryCount[WhitePawn - 1][E4], countEarlier ? 2u : 1u);
+    EXPECT_EQ(TryCount[WhitePawn - 1][D4], 1u);
+    EXPECT_EQ(CutoffCount[WhitePawn - 1][E4], 1u);
+  }
+  // Reduced: untried, or cut-offs in less than 60 percent of the tries.
+  EXPECT_TRUE(ReduceByStatistics(WhiteBishop, C4));
+  for (auto [cutoffs, reduced] : {std::pair{60u, false}, {59u, true}}) {
+    CutoffCount[WhiteKnight - 1][F3] = cutoffs;
+    TryCount[WhiteKnight - 1][F3] = 100;
+    EXPECT_EQ(ReduceByStatistics(WhiteKnight, F3), reduced) << cutoffs;
+  }
 }
 
-// Searches to depth 127 in quiet positions add 16129 a cut-off: the history stops at its top.
-TEST_F(Ordering, HistoryStopsAtItsTopInsteadOfWrapping) {
-  SetList({{0, Knight}});
-  HistoryTable[White][Knight & 0xFFF] = INT32_MAX - 10000;
-  LearnCutoff(r, r->ListStart, 127, true);
-  EXPECT_EQ(HistoryTable[White][Knight & 0xFFF], HistoryLimit);
-}
-
-TEST_F(Ordering, SaturatedCountersAreQuartered) {
-  TryCount[WhiteKnight - 1][F3] = std::numeric_limits<uint64_t>::max();
-  CutoffCount[WhiteKnight - 1][F3] = 1000;
-  TryCount[BlackRook - 1][A1] = 400;
-  CutoffCount[BlackRook - 1][A1] = 100;
-  SetList({{0, Knight}});
-  LearnCutoff(r, r->ListStart, 1, true);
-  EXPECT_EQ(TryCount[WhiteKnight - 1][F3], std::numeric_limits<uint64_t>::max() / 4 + 1);
-  EXPECT_EQ(CutoffCount[WhiteKnight - 1][F3], 251u);
-  EXPECT_EQ(TryCount[BlackRook - 1][A1], 100u);
-  EXPECT_EQ(CutoffCount[BlackRook - 1][A1], 25u);
-}
-
-TEST_F(Ordering, ReducesMovesWithALowCutoffRate) {
-  EXPECT_TRUE(ReduceByStatistics(WhiteKnight, F3)) << "never tried";
-  CutoffCount[WhiteKnight - 1][F3] = 60;
-  TryCount[WhiteKnight - 1][F3] = 100;
-  EXPECT_FALSE(ReduceByStatistics(WhiteKnight, F3));
-  CutoffCount[WhiteKnight - 1][F3] = 59;
-  EXPECT_TRUE(ReduceByStatistics(WhiteKnight, F3));
-}
-
-TEST_F(Ordering, SetupAndGameMovesResetTheStatistics) {
+TEST_F(Ordering, GameMovesRenewTheStatisticsAndSetupsClearTheKillers) {
   HistoryTable[White][5] = 7;
   TryCount[0][0] = 9;
   PlyRecords[3].Killer1 = Knight;
@@ -192,6 +151,14 @@ TEST_F(Ordering, SetupAndGameMovesResetTheStatistics) {
   EXPECT_EQ(PlyRecords[3].Killer1, Knight) << "killers survive a game move";
   ASSERT_TRUE(SetupGame(InitialFen));
   EXPECT_EQ(PlyRecords[3].Killer1, 0);
+}
+
+// Searches to depth 127 in quiet positions add 16129 a cut-off: the history stops at its top.
+TEST_F(Ordering, HistoryStopsAtItsTopInsteadOfWrapping) {
+  SetList({{0, Knight}});
+  HistoryTable[White][Knight & 0xFFF] = INT32_MAX - 10000;
+  LearnCutoff(r, r->ListStart, 127, true);
+  EXPECT_EQ(HistoryTable[White][Knight & 0xFFF], HistoryLimit);
 }
 
 }  // namespace

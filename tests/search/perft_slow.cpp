@@ -1,9 +1,8 @@
-// Deep perft against the published counts of six positions (every depth of the table).
-// Under the address sanitizer the deepest depth of each position is left out.
-#include "../movegen/movegen_helpers.h"
-#include "search/search.h"
+// Deep perft against the published counts (every depth of the table). Under the address sanitizer
+// the deepest depth of each position is left out.
+#include "search_support.h"
 
-using namespace movegen_test;
+using namespace search_test;
 
 namespace {
 
@@ -21,14 +20,7 @@ TEST_P(PerftDeep, MatchesPublishedCounts) {
   const PerftCase& c = PublishedPerft[GetParam()];
   ASSERT_TRUE(SetupGame(c.fen));
   int depth = static_cast<int>(c.leaves.size() - DepthsLeftOut);
-  PlyRecord* start = CurrentPly;
-  start->ListEnd = MoveStack;
-  CurrentPly = start + 1;
-  StopSearch = false;
-  NextPollAt = UINT32_MAX;  // counted without looking at the input
-  uint64_t count = PerftCount(depth);
-  CurrentPly = start;
-  EXPECT_EQ(count, CumulativeLeaves(c, depth)) << c.fen << " depth " << depth;
+  EXPECT_EQ(CountFromRoot(depth), CumulativeLeaves(c, depth)) << c.fen << " depth " << depth;
 }
 
 INSTANTIATE_TEST_SUITE_P(PublishedPositions, PerftDeep, testing::Range<size_t>(0, PublishedPerft.size()));

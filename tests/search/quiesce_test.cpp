@@ -1,25 +1,54 @@
 // Quiescence search: king captures, stand-pat, table stores, bare material, the depth limit and mate
 // in check.
-#include "eval/eval.h"
 #include "search_support.h"
 
 using namespace search_test;
 
 namespace {
 
-int QuiesceFen(const char* fen, int depth, int alpha, int beta) {
+// Sets up fen and prepares the records for a quiescence search of it at ply 1.
+void Prepare(const char* fen) {
   InitOnce();
-  EXPECT_TRUE(SetupGame(fen)) << fen;
+  ASSERT_TRUE(SetupGame(fen)) << fen;
   PrepareRootSearch();
-  return Quiesce(depth, 1, alpha, beta);
 }
 
-const TTSlot* Entry() { return ProbeTT(Position.PositionKey, Position.SideToMove); }
+// The table entry the search left for the position on the board: {move, bound, score}, or nothing.
+std::string Stored() {
+  const TTSlot* e = ProbeTT(Position.PositionKey, Position.SideToMove);
+  if (!e) return "nothing";
+  return Text(TTMove(e)) + " " + std::to_string(TTBound(e)) + " " + std::to_string(TTScore(e));
+}
+std::string Entry(Move m, int bound, int score) { return Text(m) + " " + std::to_string(bound) + " " + std::to_string(score); }
 
-TEST(Quiesce, CapturingTheKingScoresInfinityAndIsStored) {
-  InitOnce();
-  ASSERT_TRUE(SetupGame("4k3/4r3/8/8/8/8/4R3/4K3 b - -"));
-  PrepareRootSearch();
+}  // namespace
+
+TEST(Quiesce, ScoresAndTableEntries) {
+  struct Case {
+    const char* fen;
+    int depth, beta;
+    int score;  // 1: the stand-pat (the static evaluation)
+    Move stored;
+    int bound;  // -1: nothing stored
+    const char* why;
+  };
+  constexpr int StandPat = 1;
+  const Case cases[] = {
+      {"4k3/8/8/8/8/8/8/R3K3 w - -", 0, -100, StandPat, MarkerStandPat, BoundLower, "stand-pat at or above beta"},
+      {"4k3/8/8/2p5/3p4/8/8/3QK3 w - -", 0, ScoreMate, StandPat, 0, -1, "the queen for a defended pawn: no capture helps"},
+      {"8/8/8/8/8/8/1r6/K6k w - -", 0, ScoreMate, 0, MakeMoveWord(A1, B2, KindCapture), BoundExact, "bare kings: a draw"},
+  };
+  for (const Case& c : cases) {
+    Prepare(c.fen);
+    const int standPat = Evaluate();
+    const int score = Quiesce(c.depth, 1, -ScoreMate, c.beta);
+    EXPECT_EQ(score, c.score == StandPat ? standPat : c.score) << c.why;
+    EXPECT_EQ(Stored(), c.bound < 0 ? "nothing" : Entry(c.stored, c.bound, score)) << c.why;
+  }
+}
+
+TEST(Quiesce, CapturingTheKingRefutesTheMoveBefore) {
+  Prepare("4k3/4r3/8/8/8/8/4R3/4K3 b - -");
   // The pinned rook steps aside: an illegal move that the quiescence search refutes.
   const Move illegal = MakeMoveWord(E7, D7, KindQuiet);
   PlyRecord* root = CurrentPly;
@@ -28,70 +57,29 @@ TEST(Quiesce, CapturingTheKingScoresInfinityAndIsStored) {
   MakeMove(illegal, root);
   CurrentPly = root + 1;
   EXPECT_EQ(Quiesce(0, 1, -ScoreMate, ScoreMate), ScoreInfinity);
-  const TTSlot* e = Entry();
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(TTMove(e), MakeMoveWord(E2, E8, KindCapture));
-  EXPECT_EQ(TTBound(e), BoundExact);
-  EXPECT_EQ(TTScore(e), ScoreInfinity);
-  EXPECT_EQ(TTDepth(e), 0);
+  EXPECT_EQ(Stored(), Entry(MakeMoveWord(E2, E8, KindCapture), BoundExact, ScoreInfinity));
   CurrentPly = root;
   UnmakeMove(illegal, root);
 }
 
-TEST(Quiesce, StandPatAtOrAboveBetaIsStoredAsALowerBound) {
-  int score = QuiesceFen("4k3/8/8/8/8/8/8/R3K3 w - -", 0, -ScoreMate, -100);
-  EXPECT_EQ(score, Evaluate());
-  const TTSlot* e = Entry();
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(TTMove(e), MarkerStandPat);
-  EXPECT_EQ(TTBound(e), BoundLower);
-  EXPECT_EQ(TTScore(e), score);
-}
-
-TEST(Quiesce, UnbeatenStandPatIsReturnedAndNotStored) {
-  // The only capture gives the queen for a defended pawn.
-  int score = QuiesceFen("4k3/8/8/2p5/3p4/8/8/3QK3 w - -", 0, -ScoreMate, ScoreMate);
-  EXPECT_EQ(score, Evaluate());
-  EXPECT_EQ(Entry(), nullptr);
-}
-
-TEST(Quiesce, CaptureToBareKingsIsADraw) {
-  EXPECT_EQ(QuiesceFen("8/8/8/8/8/8/1r6/K6k w - -", 0, -ScoreMate, ScoreMate), 0);
-  const TTSlot* e = Entry();
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(TTMove(e), MakeMoveWord(A1, B2, KindCapture));
-  EXPECT_EQ(TTBound(e), BoundExact);
-}
-
 TEST(Quiesce, BelowDepthMinusSixTheEvaluationScoresEachCapture) {
   const char* fen = "4k3/8/4p3/3q4/8/8/6P1/3RK3 w - -";
-  const Move take = MakeMoveWord(D1, D5, KindCapture);
-  InitOnce();
-  ASSERT_TRUE(SetupGame(fen));
-  int standPat = Evaluate();
+  Prepare(fen);
   PlyRecord scratch;
+  const Move take = MakeMoveWord(D1, D5, KindCapture);
   SaveBoardState(&scratch);
   MakeMove(take, &scratch);
-  int afterCapture = -Evaluate();
+  const int afterCapture = -Evaluate();
   UnmakeMove(take, &scratch);
-  ASSERT_GT(afterCapture, standPat);
-
-  EXPECT_EQ(QuiesceFen(fen, -7, -ScoreMate, ScoreMate), afterCapture);
-  // One level up the recapture on d5 is seen.
-  EXPECT_LT(QuiesceFen(fen, 0, -ScoreMate, ScoreMate), afterCapture);
+  EXPECT_EQ(Quiesce(-7, 1, -ScoreMate, ScoreMate), afterCapture);
+  Prepare(fen);
+  EXPECT_LT(Quiesce(0, 1, -ScoreMate, ScoreMate), afterCapture) << "one level up the recapture is seen";
 }
 
 TEST(Quiesce, SideKnownInCheckWithoutEvasionIsMatedAtItsPly) {
-  InitOnce();
-  ASSERT_TRUE(SetupGame("R5k1/5ppp/8/8/8/8/8/6K1 b - -"));
-  PrepareRootSearch();
+  Prepare("R5k1/5ppp/8/8/8/8/8/6K1 b - -");
   CheckCount[Black] = 1;
   EXPECT_EQ(Quiesce(0, 4, -ScoreMate, ScoreMate), 4 - ScoreMate);
   CheckCount[Black] = 0;
-  const TTSlot* e = Entry();
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(TTMove(e), MarkerCheckmated);
-  EXPECT_EQ(TTBound(e), BoundExact);
+  EXPECT_EQ(Stored(), Entry(MarkerCheckmated, BoundExact, 4 - ScoreMate));
 }
-
-}  // namespace

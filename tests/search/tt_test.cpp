@@ -1,176 +1,149 @@
-// Transposition table: slot layout, the store and replacement rules, and the maintenance passes.
+// Transposition table: what a probe gives back, the replacement rules of one bucket, and the
+// maintenance passes between moves.
 #include "search_support.h"
 
 using namespace search_test;
 
 namespace {
 
-// Two positions sharing a bucket (same low word) and a third in another bucket.
-constexpr uint64_t KeyX = 0x1111111100012345ull;
-constexpr uint64_t KeyY = 0x2222222200012345ull;
-constexpr uint64_t KeyZ = 0x3333333300054321ull;
-constexpr Move MoveA = MakeMoveWord(E2, E4, KindQuiet);
-constexpr Move MoveB = MakeMoveWord(D2, D4, KindQuiet);
+// X, Y and W share a bucket; Z lies in another. Each key is stored with its own move.
+struct Key {
+  char name;
+  uint64_t key;
+  Move move;
+};
+constexpr Key Keys[] = {{'X', 0x1111111100012345ull, MakeMoveWord(E2, E4, KindQuiet)},
+                        {'Y', 0x2222222200012345ull, MakeMoveWord(D2, D4, KindQuiet)},
+                        {'W', 0x3333333300012345ull, MakeMoveWord(C2, C4, KindQuiet)},
+                        {'Z', 0x4444444400054321ull, MakeMoveWord(B2, B4, KindQuiet)}};
+const Key& K(char name) { return Keys[name == 'X' ? 0 : name == 'Y' ? 1 : name == 'W' ? 2 : 3]; }
 
-TTSlot* BucketSlots(uint64_t key, int side) { return TranspositionTable[side][key & (TTBucketCount - 1)].Slot; }
+// The bucket of X as "X10 Y20 -": the key whose move a slot holds and its score, "-" when empty.
+std::string Bucket() {
+  std::string out;
+  for (const TTSlot& s : TranspositionTable[White][K('X').key & (TTBucketCount - 1)].Slot) {
+    std::string text = "-";
+    for (const Key& k : Keys)
+      if (TTMove(&s) == k.move) text = k.name + std::to_string(TTScore(&s));
+    out += (out.empty() ? "" : " ") + text;
+  }
+  return out;
+}
 
 class Table : public testing::Test {
  protected:
   void SetUp() override {
-    InitOnce();
     ClearTT();
     SearchAge = 1;
   }
   void TearDown() override { ClearTT(); }
 };
 
-TEST_F(Table, KeepsTheTwoSidesApart) {
-  StoreTT(KeyX, White, MoveA, 25, 3, BoundExact);
-  EXPECT_NE(ProbeTT(KeyX, White), nullptr);
-  EXPECT_EQ(ProbeTT(KeyX, Black), nullptr);
-  StoreTT(KeyX, Black, MoveB, -40, 2, BoundUpper);
-  EXPECT_EQ(TTMove(ProbeTT(KeyX, White)), MoveA);
-  EXPECT_EQ(TTMove(ProbeTT(KeyX, Black)), MoveB);
+TEST_F(Table, ProbeGivesBackWhatWasStored) {
+  struct Case {
+    int score, depth, bound, age;
+  };
+  const Case cases[] = {{-8190, 127, BoundUpper, 300}, {8190, 0, BoundLower, 1}, {0, 64, BoundExact, 511}};
+  for (const Case& c : cases) {
+    SearchAge = static_cast<uint16_t>(c.age);
+    StoreTT(K('Z').key, White, MarkerStandPat, c.score, c.depth, c.bound);
+    const TTSlot* s = ProbeTT(K('Z').key, White);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(TTMove(s), MarkerStandPat);
+    EXPECT_EQ(TTScore(s), c.score);
+    EXPECT_EQ(TTDepth(s), c.depth);
+    EXPECT_EQ(TTBound(s), c.bound);
+    EXPECT_EQ(TTAge(s), c.age);
+    ClearTT();
+  }
+  StoreTT(K('X').key, White, K('X').move, 25, 3, BoundExact);
+  EXPECT_EQ(ProbeTT(K('X').key, Black), nullptr) << "each side to move has its own half";
+  EXPECT_EQ(ProbeTT(K('X').key ^ (1ull << 40), White), nullptr) << "another key in the same bucket";
 }
 
-TEST_F(Table, SlotsHoldEveryFieldOfTheLayout) {
+// Stores in turn, each followed by the bucket expected. The position's own first slot is rewritten
+// only by a deeper result or an equally deep one with a stronger bound (exact, then lower, then
+// upper); another position's slot gives way when SearchAge - age - depth + new depth is at least 1,
+// or 0 with a weaker bound; the first slot that gives way passes its entry down to the second.
+TEST_F(Table, ReplacementInABucket) {
+  struct Step {
+    int age;
+    char key;
+    int depth, bound, score;
+    bool root;
+    const char* bucket;
+    int probed;  // score a probe of the key finds afterwards
+  };
+  const std::vector<std::vector<Step>> scripts = {
+      {{1, 'X', 5, BoundUpper, 10, false, "X10 - -", 10},
+       {1, 'X', 4, BoundExact, 20, false, "X10 - -", 10},  // shallower
+       {1, 'X', 5, BoundLower, 30, false, "X30 - -", 30},  // as deep, stronger bound
+       {1, 'X', 5, BoundUpper, 40, false, "X30 - -", 30},  // as deep, weaker bound
+       {1, 'X', 5, BoundExact, 50, false, "X50 - -", 50}},
+      {{1, 'X', 5, BoundExact, 10, false, "X10 - -", 10},
+       {1, 'Y', 10, BoundExact, 20, false, "Y20 X10 -", 20},
+       {1, 'X', 4, BoundExact, 30, false, "Y20 X10 X30", 10}},  // the store looks at X's first slot only
+      {{1, 'X', 6, BoundExact, 10, false, "X10 - -", 10},
+       {4, 'Y', 3, BoundExact, 20, false, "X10 Y20 -", 20},   // (4 - 1) - 6 + 3 = 0, equal bounds
+       {5, 'Y', 3, BoundExact, 21, false, "Y21 X10 -", 21}},  // now 1
+      {{1, 'X', 4, BoundUpper, 10, false, "X10 - -", 10},
+       {1, 'Y', 4, BoundExact, 20, false, "Y20 X10 -", 20}},  // 0 with a weaker bound
+      {{1, 'X', 10, BoundExact, 10, false, "X10 - -", 10},
+       {1, 'Y', 2, BoundExact, 20, false, "X10 Y20 -", 20},
+       {1, 'W', 3, BoundExact, 30, false, "X10 W30 -", 30},
+       {1, 'Y', 2, BoundExact, 40, false, "X10 W30 Y40", 40}},  // neither slot gives way: the third
+      {{1, 'Y', 12, BoundExact, 20, false, "Y20 - -", 20},
+       {1, 'X', 1, BoundUpper, 10, true, "X10 Y20 -", 10},  // the root takes the first slot whatever is there
+       {1, 'X', 0, BoundExact, 30, true, "X10 Y20 -", 10},
+       {1, 'X', 1, BoundExact, 31, true, "X31 Y20 -", 31}},
+  };
+  for (const auto& script : scripts) {
+    ClearTT();
+    for (const Step& s : script) {
+      SearchAge = static_cast<uint16_t>(s.age);
+      (s.root ? StoreRootTT : StoreTT)(K(s.key).key, White, K(s.key).move, s.score, s.depth, s.bound);
+      EXPECT_EQ(Bucket(), s.bucket) << s.key << s.score;
+      EXPECT_EQ(TTScore(ProbeTT(K(s.key).key, White)), s.probed) << s.key << s.score;
+    }
+  }
+}
+
+TEST_F(Table, RenormalisationKeepsTheCurrentSearchCurrent) {
   SearchAge = 300;
-  StoreTT(KeyX, White, MoveA, -8190, 127, BoundUpper);
-  StoreTT(KeyZ, White, MarkerStandPat, 8190, 0, BoundLower);
-  const TTSlot* x = ProbeTT(KeyX, White);
-  ASSERT_NE(x, nullptr);
-  EXPECT_EQ(TTMove(x), MoveA);
-  EXPECT_EQ(TTScore(x), -8190);
-  EXPECT_EQ(TTDepth(x), 127);
-  EXPECT_EQ(TTBound(x), BoundUpper);
-  EXPECT_EQ(TTAge(x), 300);
-  EXPECT_EQ(x->Word0 >> 16, (KeyX & 0xFFFFFFFF) >> 16);
-  EXPECT_EQ(x->Word1, KeyX >> 32);
-  const TTSlot* z = ProbeTT(KeyZ, White);
-  ASSERT_NE(z, nullptr);
-  EXPECT_EQ(TTMove(z), MarkerStandPat);
-  EXPECT_EQ(TTScore(z), 8190);
-  EXPECT_EQ(TTBound(z), BoundLower);
-  // Key bits 16-18 select the bucket; from bit 19 on the key is compared.
-  EXPECT_EQ(ProbeTT(KeyZ ^ 0x70000, White), nullptr) << "different bucket";
-  EXPECT_EQ(ProbeTT(KeyZ ^ 0x80000, White), nullptr) << "bit 19 is compared";
-}
-
-TEST_F(Table, SlotZeroOfThePositionTakesOnlyDeeperOrStrongerResults) {
-  StoreTT(KeyX, White, MoveA, 10, 5, BoundUpper);
-  StoreTT(KeyX, White, MoveB, 20, 4, BoundExact);  // shallower: refused
-  TTSlot* slot = BucketSlots(KeyX, White);
-  EXPECT_EQ(TTMove(&slot[0]), MoveA);
-  EXPECT_EQ(TTDepth(&slot[0]), 5);
-  EXPECT_EQ(slot[1].Word1, 0u);
-  EXPECT_EQ(slot[2].Word1, 0u);
-
-  StoreTT(KeyX, White, MoveB, 30, 5, BoundLower);  // same depth, stronger bound: taken in place
-  EXPECT_EQ(TTMove(&slot[0]), MoveB);
-  EXPECT_EQ(TTBound(&slot[0]), BoundLower);
-  StoreTT(KeyX, White, MoveA, 40, 5, BoundUpper);  // same depth, weaker bound: refused
-  EXPECT_EQ(TTScore(&slot[0]), 30);
-  StoreTT(KeyX, White, MoveA, 50, 5, BoundExact);
-  EXPECT_EQ(TTScore(&slot[0]), 50);
-  EXPECT_EQ(slot[1].Word1, 0u) << "an update in place moves nothing";
-}
-
-TEST_F(Table, AMatchInSlotOneIsIgnoredByTheStore) {
-  StoreTT(KeyX, White, MoveA, 10, 5, BoundExact);
-  StoreTT(KeyY, White, MoveB, 20, 10, BoundExact);  // X gives way to the deeper Y and moves to slot 1
-  TTSlot* slot = BucketSlots(KeyX, White);
-  EXPECT_EQ(slot[0].Word1, KeyY >> 32);
-  EXPECT_EQ(slot[1].Word1, KeyX >> 32);
-
-  StoreTT(KeyX, White, MoveB, 30, 4, BoundExact);  // neither slot 0 nor slot 1 gives way: slot 2
-  EXPECT_EQ(slot[2].Word1, KeyX >> 32);
-  EXPECT_EQ(TTScore(&slot[2]), 30);
-  EXPECT_EQ(TTScore(&slot[1]), 10);
-  EXPECT_EQ(ProbeTT(KeyX, White), &slot[1]) << "the probe finds the lower slot";
-}
-
-TEST_F(Table, OlderEntriesGiveWayByAge) {
-  StoreTT(KeyX, White, MoveA, 10, 6, BoundExact);
-  SearchAge = 4;
-  StoreTT(KeyY, White, MoveB, 20, 3, BoundExact);  // (4 - 1) - 6 + 3 = 0 and equal bounds: X stays
-  TTSlot* slot = BucketSlots(KeyX, White);
-  EXPECT_EQ(slot[0].Word1, KeyX >> 32);
-  EXPECT_EQ(slot[1].Word1, KeyY >> 32);
-  SearchAge = 5;
-  StoreTT(KeyY, White, MoveB, 20, 3, BoundExact);  // now 1: X gives way, copied over the old Y
-  EXPECT_EQ(slot[0].Word1, KeyY >> 32);
-  EXPECT_EQ(slot[1].Word1, KeyX >> 32);
-}
-
-TEST_F(Table, RootStoreReplacesAnotherPositionInSlotZeroUnconditionally) {
-  StoreTT(KeyY, White, MoveB, 20, 12, BoundExact);
-  StoreRootTT(KeyX, White, MoveA, 10, 1, BoundUpper);
-  TTSlot* slot = BucketSlots(KeyX, White);
-  EXPECT_EQ(slot[0].Word1, KeyX >> 32);
-  EXPECT_EQ(slot[1].Word1, KeyY >> 32);
-  StoreRootTT(KeyX, White, MoveB, 30, 0, BoundExact);  // its own slot: only deeper or stronger
-  EXPECT_EQ(TTMove(&slot[0]), MoveA);
-  StoreRootTT(KeyX, White, MoveB, 30, 1, BoundExact);
-  EXPECT_EQ(TTMove(&slot[0]), MoveB);
-}
-
-TEST_F(Table, RenormalisationBringsTheAgeBackTo64) {
-  SearchAge = 300;
-  StoreTT(KeyZ, White, MoveA, 10, 3, BoundExact);
+  StoreTT(K('Z').key, White, K('Z').move, 10, 3, BoundExact);
   SearchAge = 400;
-  StoreTT(KeyX, Black, MoveA, 10, 3, BoundExact);
+  StoreTT(K('X').key, Black, K('X').move, -20, 3, BoundLower);
   RenormaliseAge();
   EXPECT_EQ(SearchAge, 64);
-  EXPECT_EQ(TTAge(ProbeTT(KeyX, Black)), 64);
-  EXPECT_EQ(TTAge(ProbeTT(KeyZ, White)), 0);
-  EXPECT_EQ(TTDepth(ProbeTT(KeyX, Black)), 3);
-  EXPECT_EQ(TTScore(ProbeTT(KeyX, Black)), 10);
-
+  const TTSlot* x = ProbeTT(K('X').key, Black);
+  EXPECT_EQ(TTAge(x), 64);
+  EXPECT_EQ(TTAge(ProbeTT(K('Z').key, White)), 0);
+  EXPECT_EQ(TTDepth(x), 3);
+  EXPECT_EQ(TTScore(x), -20);
+  EXPECT_EQ(TTBound(x), BoundLower);
   SearchAge = 384;
   RenormaliseAge();
   EXPECT_EQ(SearchAge, 384) << "only above 384";
 }
 
-TEST_F(Table, ShrinkLowersDepthsAndAges) {
+TEST_F(Table, ShrinkingLowersDepthsAndAges) {
   SearchAge = 10;
-  StoreTT(KeyZ, White, MoveA, 10, 3, BoundLower);
+  StoreTT(K('Z').key, White, K('Z').move, 10, 3, BoundLower);
   SearchAge = 20;
-  StoreTT(KeyX, White, MoveB, -77, 8, BoundUpper);
-
+  StoreTT(K('X').key, White, K('X').move, -77, 8, BoundUpper);
   ShrinkTT(4);
-  EXPECT_EQ(TTDepth(ProbeTT(KeyX, White)), 8);
-  EXPECT_EQ(TTAge(ProbeTT(KeyX, White)), 20);
-
-  ShrinkTT(10);  // depths lose 6, ages lose 3 x 20 / 4 = 15
-  const TTSlot* x = ProbeTT(KeyX, White);
-  const TTSlot* z = ProbeTT(KeyZ, White);
+  EXPECT_EQ(TTDepth(ProbeTT(K('X').key, White)), 8) << "no change up to 4";
+  EXPECT_EQ(TTAge(ProbeTT(K('X').key, White)), 20);
+  ShrinkTT(10);  // depths lose 6
+  const TTSlot *x = ProbeTT(K('X').key, White), *z = ProbeTT(K('Z').key, White);
   EXPECT_EQ(TTDepth(x), 2);
   EXPECT_EQ(TTDepth(z), 0);
-  EXPECT_EQ(TTAge(x), 5);
+  EXPECT_LT(TTAge(x), 20);
   EXPECT_EQ(TTAge(z), 0);
   EXPECT_EQ(TTScore(x), -77);
   EXPECT_EQ(TTBound(x), BoundUpper);
-  EXPECT_EQ(TTMove(x), MoveB);
+  EXPECT_EQ(TTMove(x), K('X').move);
   EXPECT_EQ(SearchAge, 20);
-}
-
-TEST_F(Table, ClearEmptiesBothHalves) {
-  StoreTT(KeyX, White, MoveA, 10, 3, BoundExact);
-  StoreTT(KeyX, Black, MoveA, 10, 3, BoundExact);
-  ClearTT();
-  EXPECT_EQ(ProbeTT(KeyX, White), nullptr);
-  EXPECT_EQ(ProbeTT(KeyX, Black), nullptr);
-}
-
-// Evaluations of several extra queens pass the 14-bit score field: they are stored at its
-// ends, never wrapped to the other sign.
-TEST_F(Table, ScoresBeyondTheFieldKeepTheirSign) {
-  const int scores[][2] = {{9000, 8193}, {-9000, -8190}, {8193, 8193}, {-8190, -8190}};
-  for (const auto& c : scores) {
-    StoreTT(KeyX, White, MoveA, c[0], 3, BoundExact);
-    EXPECT_EQ(TTScore(ProbeTT(KeyX, White)), c[1]) << c[0];
-    ClearTT();
-  }
 }
 
 }  // namespace

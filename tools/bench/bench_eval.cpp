@@ -36,7 +36,7 @@ double NanosecondsPerPosition(Work work) {
 
 int BenchEval() {
   int collected = 0;
-  RandomPlayouts(BenchPositions, 160, 20240611, [&] { Positions[collected++] = Position; });
+  RandomPlayouts(InitialFen, BenchPositions, 160, 20240611, [&] { Positions[collected++] = Position; });
   volatile int sink = 0;
   long long checksum = 0;
   for (const PositionState& p : Positions) {
