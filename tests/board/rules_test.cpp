@@ -1,4 +1,4 @@
-// Coordinate move text, move validation and legality, game moves, the draw rules and the null move.
+// Coordinate move text, move validation and legality, game moves and the draw rules.
 #include <cstring>
 #include "../movegen/movegen_helpers.h"
 
@@ -6,11 +6,7 @@ using namespace movegen_test;
 
 // Text read against the game position: the kind it gets and the text it writes back.
 TEST(CoordinateMoves, KindsAndTextFromTheRootSnapshot) {
-  struct Case {
-    const char* fen;
-    const char* text;
-    int kind;  // -1: no move
-  };
+  struct Case { const char* fen; const char* text; int kind; };  // kind -1: no move
   const Case cases[] = {
       {"r5kr/4P3/8/8/8/8/8/R3K2R w KQ -", "e1g1", KindWhiteShortCastle},
       {"r5kr/4P3/8/8/8/8/8/R3K2R w KQ -", "e1c1", KindWhiteLongCastle},
@@ -47,12 +43,7 @@ TEST(CoordinateMoves, KindsAndTextFromTheRootSnapshot) {
 // Move words the search may meet from the table or the killers: pseudo-legality, then king safety.
 TEST(Validation, MoveWordsAgainstThePosition) {
   enum Verdict { Invalid, KingUnsafe, Legal };
-  struct Case {
-    const char* fen;
-    Move move;
-    Verdict verdict;
-    const char* why;
-  };
+  struct Case { const char* fen; Move move; Verdict verdict; const char* why; };
   const char* rooks = "r3k2r/8/8/8/8/8/6PP/RN2K2R w KQkq -";
   const Case cases[] = {
       {rooks, MakeMoveWord(B1, D2, KindQuiet), Legal, "knight move"},
@@ -95,28 +86,21 @@ TEST(GameMoves, RefusedMovesChangeNothing) {
   EXPECT_EQ(GamePly, 1);
 }
 
-TEST(GameMoves, RootSnapshotAndCountersFollowTheGame) {
+TEST(GameMoves, RootSnapshotFollowsTheGame) {
   ASSERT_TRUE(SetupPosition(InitialFen));
-  ASSERT_TRUE(Play("e2e4 c7c5 e4e5 d7d5"));
-  EXPECT_EQ(GamePly, 5);
-  EXPECT_EQ(SearchAge, 5);
-  EXPECT_EQ(RootEpSquare, D6);
-  ASSERT_TRUE(Play("e5d6 g8f6 g1f3 e7d6 f1e2 f8e7 e1g1"));
+  ASSERT_TRUE(Play("e2e4 c7c5 e4e5 d7d5 e5d6 g8f6 g1f3 e7d6 f1e2 f8e7 e1g1"));  // en passant, castling
   EXPECT_EQ(Fen(), "rnbqk2r/pp2bppp/3p1n2/2p5/8/5N2/PPPPBPPP/RNBQ1RK1 b kq -");
   EXPECT_EQ(std::memcmp(RootBoard, Position.Board, 64), 0);
   EXPECT_EQ(RootSideToMove, Black);
   EXPECT_EQ(RootCastleRights, RightBlackShort | RightBlackLong);
   EXPECT_EQ(RootKingSquare[White], G1);
+  EXPECT_EQ(GamePly, 12);
+  EXPECT_EQ(SearchAge, 12);
 }
 
 // DetectDraw after game moves: {fen, moves, occurrences asked for, marker expected}.
 TEST(Draws, MaterialRepetitionAndFiftyMoves) {
-  struct Case {
-    const char* fen;
-    const char* moves;
-    int occurrences;
-    Move expected;
-  };
+  struct Case { const char* fen; const char* moves; int occurrences; Move expected; };
   const char* rook = "4k3/8/8/8/8/8/8/R3K3 w - -";
   const Case cases[] = {
       {"4k3/8/8/8/8/8/8/N3K3 w - -", "", 1, MarkerInsufficient},
@@ -146,19 +130,6 @@ TEST(Draws, RepetitionForecastOfAMove) {
   EXPECT_EQ(RepetitionAfterMove(MakeMoveWord(B1, C1, KindQuiet)), 0);
   KeyHistory[HistoryTop].HalfmoveClock = 80;  // near the fifty-move limit any quiet move counts
   EXPECT_EQ(RepetitionAfterMove(MakeMoveWord(B1, C1, KindQuiet)), 1);
-}
-
-TEST(Draws, NullMoveRoundTrip) {
-  ASSERT_TRUE(SetupPosition("rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6"));
-  PositionState before = Position;
-  MakeNullMove();
-  EXPECT_EQ(Position.SideToMove, Black);
-  EXPECT_EQ(Position.EpSquare, 0);
-  EXPECT_EQ(KeyHistory[0].Move, MarkerNullMove);
-  EXPECT_EQ(KeyHistory[HistoryTop].HalfmoveClock, 1);
-  UnmakeNullMove();
-  EXPECT_EQ(std::memcmp(&before, &Position, sizeof Position), 0);
-  EXPECT_EQ(HistoryTop, 0);
 }
 
 // Thousands of game moves: the key history is compacted and the draw rules still work on it.

@@ -27,11 +27,7 @@ void SetOccupancy(Bitboard occ) {
   Position.OccupiedL45 = RotateL45(occ);
 }
 
-struct Line {
-  const char* name;
-  Bitboard (*lookup)(int);
-  std::pair<int, int> dir;
-};
+struct Line { const char* name; Bitboard (*lookup)(int); std::pair<int, int> dir; };
 const Line Lines[] = {{"rank", RankAttacksFrom, {0, 1}},
                       {"file", FileAttacksFrom, {1, 0}},
                       {"a1-h8 diagonal", DiagR45AttacksFrom, {1, -1}},

@@ -28,12 +28,7 @@ int Outcome(int score) {
 }  // namespace
 
 TEST(ExchangeScore, WorkedExchanges) {
-  struct Case {
-    const char* fen;
-    int from, to;
-    int outcome;
-    const char* sequence;
-  };
+  struct Case { const char* fen; int from, to, outcome; const char* sequence; };
   const Case cases[] = {
       {"7k/8/8/1b6/8/8/3nn3/4K3 w - -", E1, E2, Refused, "the bishop on b5 defends e2"},
       {"7k/8/8/1b6/8/8/3nn3/4K3 w - -", E1, D2, 320, "Kxd2, undefended"},

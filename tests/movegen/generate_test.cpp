@@ -33,11 +33,7 @@ std::string Render(const std::vector<MoveEntry>& list, bool withScores) {
 // -30320 (knight), -30325 (bishop), -30500 (rook), -30950 (queen); pieces from the highest square
 // number down, each piece's targets likewise.
 TEST(Generators, WholeListsInOrder) {
-  struct Case {
-    Generator generator;
-    const char* fen;
-    const char* expected;
-  };
+  struct Case { Generator generator; const char* fen; const char* expected; };
   const Case cases[] = {
       {All, InitialFen,
        "g1h3:-30000 g1f3:-30000 b1c3:-30000 b1a3:-30000 h2h4:-30000 g2g4:-30000 f2f4:-30000 e2e4:-30000 "
@@ -77,13 +73,7 @@ TEST(Generators, WholeListsInOrder) {
 // One move of a generator's list: its score, or Absent when the generator must leave it out.
 TEST(Generators, SingleEntries) {
   constexpr int Absent = 1, Listed = 2;  // Listed: with the exchange scorer's estimate
-  struct Case {
-    Generator generator;
-    const char* fen;
-    const char* move;
-    int score;
-    const char* why;
-  };
+  struct Case { Generator generator; const char* fen; const char* move; int score; const char* why; };
   const char* inCheck = "4k3/8/8/4r3/8/8/8/R3K2R w KQ -";
   const char* knight = "4k3/P7/4p3/1p1p4/r7/2N5/8/R3K2R w KQ -";
   const Case cases[] = {

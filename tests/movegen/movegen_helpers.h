@@ -13,10 +13,7 @@ namespace movegen_test {
 inline const bool TablesReady = (InitTables(), InitPhaseTables(), true);
 
 // Positions with published perft counts (leaf counts per depth).
-struct PerftCase {
-  const char* fen;
-  std::vector<uint64_t> leaves;
-};
+struct PerftCase { const char* fen; std::vector<uint64_t> leaves; };
 inline const std::vector<PerftCase> PublishedPerft = {
     {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -", {20, 400, 8902, 197281, 4865609, 119060324}},
     {"r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -", {48, 2039, 97862, 4085603, 193690690}},
@@ -68,31 +65,17 @@ inline std::vector<MoveEntry> Evasions() {
 
 inline std::string Text(Move m) {
   char buffer[8];
-  MoveToText(m, buffer);
-  return buffer;
+  return {buffer, MoveToText(m, buffer)};
 }
-
 inline std::string Fen() {
   char buffer[128];
-  WriteFen(buffer);
-  return buffer;
-}
-
-// True when the side to move may play the generated move m (its king is not left attacked).
-inline bool IsLegal(Move m) {
-  static PlyRecord record;
-  int mover = Position.SideToMove;
-  SaveBoardState(&record);
-  MakeMove(m, &record);
-  bool legal = !KingAttackedAfterMove(m, mover);
-  UnmakeMove(m, &record);
-  return legal;
+  return {buffer, WriteFen(buffer)};
 }
 
 inline std::vector<Move> LegalOf(const std::vector<MoveEntry>& list) {
   std::vector<Move> legal;
   for (const MoveEntry& e : list)
-    if (IsLegal(e.Move)) legal.push_back(e.Move);
+    if (MoveIsLegal(e.Move)) legal.push_back(e.Move);
   return legal;
 }
 

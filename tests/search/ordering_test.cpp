@@ -46,11 +46,7 @@ class Ordering : public testing::Test {
 // Entries still carrying their generator score are lifted; one holding a search result above
 // -8100 keeps it unless the limit (the root's) says otherwise.
 TEST_F(Ordering, LiftingAndSelectionOrder) {
-  struct Case {
-    std::vector<MoveEntry> list;
-    int limit;
-    std::vector<Move> order;
-  };
+  struct Case { std::vector<MoveEntry> list; int limit; std::vector<Move> order; };
   const Case cases[] = {
       {{{-30000, Knight2}, {-30000, PawnPush}, {-29000, Castle}, {-9500, Capture}, {-30000, Knight}}, LiftLimit,
        {Knight, Capture, PawnPush, Castle, Knight2}},
@@ -90,11 +86,7 @@ TEST_F(Ordering, QuiescenceLiftsTheHashMoveAndTheKillers) {
 // Cut-offs in turn: quiet moves and castling become killers (the old first killer moves to the
 // second slot); other kinds only in the quiescence search, which learns every kind.
 TEST_F(Ordering, CutoffsTeachKillers) {
-  struct Step {
-    Move move;
-    bool quiescence;
-    Move killer1, killer2;
-  };
+  struct Step { Move move; bool quiescence; Move killer1, killer2; };
   const Step steps[] = {
       {Knight, false, Knight, 0},          {PawnPush, false, PawnPush, Knight}, {PawnPush, false, PawnPush, Knight},
       {Castle, false, Castle, PawnPush},   {Capture, false, Castle, PawnPush},  {Promotion, false, Castle, PawnPush},

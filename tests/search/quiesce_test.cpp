@@ -8,42 +8,26 @@ namespace {
 
 // Sets up fen and prepares the records for a quiescence search of it at ply 1.
 void Prepare(const char* fen) {
-  InitOnce();
   ASSERT_TRUE(SetupGame(fen)) << fen;
   PrepareRootSearch();
 }
 
-// The table entry the search left for the position on the board: {move, bound, score}, or nothing.
-std::string Stored() {
-  const TTSlot* e = ProbeTT(Position.PositionKey, Position.SideToMove);
-  if (!e) return "nothing";
-  return Text(TTMove(e)) + " " + std::to_string(TTBound(e)) + " " + std::to_string(TTScore(e));
-}
-std::string Entry(Move m, int bound, int score) { return Text(m) + " " + std::to_string(bound) + " " + std::to_string(score); }
-
 }  // namespace
 
 TEST(Quiesce, ScoresAndTableEntries) {
-  struct Case {
-    const char* fen;
-    int depth, beta;
-    int score;  // 1: the stand-pat (the static evaluation)
-    Move stored;
-    int bound;  // -1: nothing stored
-    const char* why;
-  };
-  constexpr int StandPat = 1;
+  constexpr int StandPat = 1, Nothing = -1;
+  struct Case { const char* fen; int beta, score; Move stored; int bound; const char* why; };
   const Case cases[] = {
-      {"4k3/8/8/8/8/8/8/R3K3 w - -", 0, -100, StandPat, MarkerStandPat, BoundLower, "stand-pat at or above beta"},
-      {"4k3/8/8/2p5/3p4/8/8/3QK3 w - -", 0, ScoreMate, StandPat, 0, -1, "the queen for a defended pawn: no capture helps"},
-      {"8/8/8/8/8/8/1r6/K6k w - -", 0, ScoreMate, 0, MakeMoveWord(A1, B2, KindCapture), BoundExact, "bare kings: a draw"},
+      {"4k3/8/8/8/8/8/8/R3K3 w - -", -100, StandPat, MarkerStandPat, BoundLower, "stand-pat at or above beta"},
+      {"4k3/8/8/2p5/3p4/8/8/3QK3 w - -", ScoreMate, StandPat, 0, Nothing, "the only capture loses the queen"},
+      {"8/8/8/8/8/8/1r6/K6k w - -", ScoreMate, 0, MakeMoveWord(A1, B2, KindCapture), BoundExact, "bare kings"},
   };
   for (const Case& c : cases) {
     Prepare(c.fen);
     const int standPat = Evaluate();
-    const int score = Quiesce(c.depth, 1, -ScoreMate, c.beta);
+    const int score = Quiesce(0, 1, -ScoreMate, c.beta);
     EXPECT_EQ(score, c.score == StandPat ? standPat : c.score) << c.why;
-    EXPECT_EQ(Stored(), c.bound < 0 ? "nothing" : Entry(c.stored, c.bound, score)) << c.why;
+    EXPECT_EQ(Stored(), c.bound == Nothing ? "nothing" : Entry(c.stored, c.bound, score)) << c.why;
   }
 }
 

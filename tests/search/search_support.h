@@ -10,14 +10,10 @@ using namespace movegen_test;
 
 // Standard input becomes an open pipe with nothing in it, so that the search's input poll neither
 // reads the test runner's input nor takes a closed input for "quit".
-inline void InitOnce() {
-  static bool done = [] {
-    int ends[2];
-    if (pipe(ends) == 0) dup2(ends[0], STDIN_FILENO);
-    return true;
-  }();
-  (void)done;
-}
+inline const bool InputQuiet = [] {
+  int ends[2];
+  return pipe(ends) == 0 && dup2(ends[0], STDIN_FILENO) >= 0;
+}();
 
 struct SearchRun {
   int Score;
@@ -29,7 +25,6 @@ struct SearchRun {
 // Runs iterative deepening on the current position up to maxDepth, with time to spare unless a budget
 // in milliseconds is given.
 inline SearchRun SearchCurrent(int maxDepth, int64_t budget = 1000000000) {
-  InitOnce();
   MaxDepth = maxDepth;
   MoveBudget = budget;
   MoveDeadline = -1;
@@ -47,6 +42,15 @@ inline SearchRun SearchCurrent(int maxDepth, int64_t budget = 1000000000) {
 inline SearchRun SearchFen(const char* fen, int maxDepth) {
   EXPECT_TRUE(SetupGame(fen)) << fen;
   return SearchCurrent(maxDepth);
+}
+
+// A table entry as "move bound score"; the one the searches left for the position on the board.
+inline std::string Entry(Move m, int bound, int score) {
+  return Text(m) + " " + std::to_string(bound) + " " + std::to_string(score);
+}
+inline std::string Stored() {
+  const TTSlot* e = ProbeTT(Position.PositionKey, Position.SideToMove);
+  return e ? Entry(TTMove(e), TTBound(e), TTScore(e)) : "nothing";
 }
 
 // Cumulative perft count of depth through the ply records, as the "perft" command runs it.

@@ -11,12 +11,7 @@ namespace {
 // Positions with a known answer. Mates were confirmed independently; the mated side is mated at ply
 // `plies` from the root, which sees 8100 - plies.
 TEST(IterativeDeepening, KnownAnswers) {
-  struct Case {
-    const char* fen;
-    int depth;
-    int score;
-    const char* best;  // the only move that does it, or the text of the marker the root reports
-  };
+  struct Case { const char* fen; int depth, score; const char* best; };  // best: the only move, or the marker
   const Case cases[] = {
       {"6k1/5ppp/8/8/8/8/5PPP/R5K1 w - -", 3, ScoreMate - 1, "a1a8"},  // back-rank mate in 1
       {"r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq -", 4, ScoreMate - 3, "d5f6"},  // mate in 2
@@ -101,46 +96,34 @@ TEST(Search, LeavesTheGameAsItFoundItAndRepeatsItself) {
     }
 }
 
-// Prepares a direct search of the current position inside an iteration of the given depth.
-int SearchNode(const char* fen, int depth, int ply, int iteration) {
-  InitOnce();
-  EXPECT_TRUE(SetupGame(fen));
+// A search of the position on the board at ply, inside an iteration of depth 10.
+int SearchNode(int depth, int ply) {
   PrepareRootSearch();
-  IterationDepth = iteration;
+  IterationDepth = 10;
   StopSearch = false;
   return Search(depth, ply, -ScoreMate, ScoreMate, 2);
 }
 
-TEST(Search, MateAndStalemateScoresAreStoredWithTheirMarkers) {
-  EXPECT_EQ(SearchNode("R5k1/5ppp/8/8/8/8/8/6K1 b - -", 2, 5, 6), 5 - ScoreMate);
-  const TTSlot* mate = ProbeTT(Position.PositionKey, Position.SideToMove);
-  ASSERT_NE(mate, nullptr);
-  EXPECT_EQ(TTMove(mate), MarkerCheckmated);
-  EXPECT_EQ(TTBound(mate), BoundExact);
-  EXPECT_EQ(TTScore(mate), 5 - ScoreMate);
-  EXPECT_EQ(SearchNode("7k/5Q2/6K1/8/8/8/8/8 b - -", 2, 5, 6), 0);
-  const TTSlot* stalemate = ProbeTT(Position.PositionKey, Position.SideToMove);
-  ASSERT_NE(stalemate, nullptr);
-  EXPECT_EQ(TTMove(stalemate), MarkerStalemate);
-  EXPECT_EQ(TTScore(stalemate), 0);
+TEST(Search, MateAndStalemateBelowTheRootAreStoredWithTheirMarkers) {
+  struct Case { const char* fen; int score; Move marker; };
+  const Case cases[] = {{"R5k1/5ppp/8/8/8/8/8/6K1 b - -", 5 - ScoreMate, MarkerCheckmated},
+                        {"7k/5Q2/6K1/8/8/8/8/8 b - -", 0, MarkerStalemate}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(SetupGame(c.fen));
+    EXPECT_EQ(SearchNode(2, 5), c.score) << c.fen;
+    EXPECT_EQ(Stored(), Entry(c.marker, BoundExact, c.score)) << c.fen;
+  }
 }
 
 // The table answers a node only with a score strictly inside +-5000, or deeper than ply 8 and half
 // the iteration depth for any score.
 TEST(Search, TableCutoffNeedsAModestScoreOrADeepPly) {
-  struct Case {
-    int score, ply;
-    bool cuts;
-  };
+  struct Case { int score, ply; bool cuts; };
   const Case cases[] = {{5000, 3, false}, {5000, 9, true}, {4999, 3, true}, {-5000, 3, false}, {-4999, 1, true}};
-  InitOnce();
   for (const Case& c : cases) {
     ASSERT_TRUE(SetupGame("4k3/pppp4/8/8/8/8/PPPP4/4K3 w - -"));
     StoreTT(Position.PositionKey, Position.SideToMove, MakeMoveWord(A2, A3, KindQuiet), c.score, 5, BoundExact);
-    PrepareRootSearch();
-    IterationDepth = 10;
-    StopSearch = false;
-    int score = Search(4, c.ply, -ScoreMate, ScoreMate, 2);
+    int score = SearchNode(4, c.ply);
     EXPECT_EQ(score == c.score && NodeCount == 0, c.cuts) << c.score << " at ply " << c.ply;
     if (!c.cuts) {
       EXPECT_LT(std::abs(score), 1000) << c.score << " at ply " << c.ply;

@@ -7,11 +7,7 @@ using namespace search_test;
 namespace {
 
 // X, Y and W share a bucket; Z lies in another. Each key is stored with its own move.
-struct Key {
-  char name;
-  uint64_t key;
-  Move move;
-};
+struct Key { char name; uint64_t key; Move move; };
 constexpr Key Keys[] = {{'X', 0x1111111100012345ull, MakeMoveWord(E2, E4, KindQuiet)},
                         {'Y', 0x2222222200012345ull, MakeMoveWord(D2, D4, KindQuiet)},
                         {'W', 0x3333333300012345ull, MakeMoveWord(C2, C4, KindQuiet)},
@@ -40,9 +36,7 @@ class Table : public testing::Test {
 };
 
 TEST_F(Table, ProbeGivesBackWhatWasStored) {
-  struct Case {
-    int score, depth, bound, age;
-  };
+  struct Case { int score, depth, bound, age; };
   const Case cases[] = {{-8190, 127, BoundUpper, 300}, {8190, 0, BoundLower, 1}, {0, 64, BoundExact, 511}};
   for (const Case& c : cases) {
     SearchAge = static_cast<uint16_t>(c.age);
@@ -61,19 +55,12 @@ TEST_F(Table, ProbeGivesBackWhatWasStored) {
   EXPECT_EQ(ProbeTT(K('X').key ^ (1ull << 40), White), nullptr) << "another key in the same bucket";
 }
 
-// Stores in turn, each followed by the bucket expected. The position's own first slot is rewritten
+// Stores in turn, each followed by the bucket expected and the score a probe of the key then finds. The position's own first slot is rewritten
 // only by a deeper result or an equally deep one with a stronger bound (exact, then lower, then
 // upper); another position's slot gives way when SearchAge - age - depth + new depth is at least 1,
 // or 0 with a weaker bound; the first slot that gives way passes its entry down to the second.
 TEST_F(Table, ReplacementInABucket) {
-  struct Step {
-    int age;
-    char key;
-    int depth, bound, score;
-    bool root;
-    const char* bucket;
-    int probed;  // score a probe of the key finds afterwards
-  };
+  struct Step { int age; char key; int depth, bound, score; bool root; const char* bucket; int probed; };
   const std::vector<std::vector<Step>> scripts = {
       {{1, 'X', 5, BoundUpper, 10, false, "X10 - -", 10},
        {1, 'X', 4, BoundExact, 20, false, "X10 - -", 10},  // shallower
