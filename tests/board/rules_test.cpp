@@ -86,16 +86,31 @@ TEST(GameMoves, RefusedMovesChangeNothing) {
   EXPECT_EQ(GamePly, 1);
 }
 
-TEST(GameMoves, RootSnapshotFollowsTheGame) {
-  ASSERT_TRUE(SetupPosition(InitialFen));
-  ASSERT_TRUE(Play("e2e4 c7c5 e4e5 d7d5 e5d6 g8f6 g1f3 e7d6 f1e2 f8e7 e1g1"));  // en passant, castling
-  EXPECT_EQ(Fen(), "rnbqk2r/pp2bppp/3p1n2/2p5/8/5N2/PPPPBPPP/RNBQ1RK1 b kq -");
-  EXPECT_EQ(std::memcmp(RootBoard, Position.Board, 64), 0);
-  EXPECT_EQ(RootSideToMove, Black);
-  EXPECT_EQ(RootCastleRights, RightBlackShort | RightBlackLong);
-  EXPECT_EQ(RootKingSquare[White], G1);
-  EXPECT_EQ(GamePly, 12);
-  EXPECT_EQ(SearchAge, 12);
+// Games of every move kind reach the position the rules of chess give; the root snapshot and the
+// counters follow.
+TEST(GameMoves, ReachTheExpectedPositions) {
+  struct Case { const char* fen; const char* moves; const char* reached; };
+  const Case cases[] = {
+      {InitialFen, "e2e4 c7c5 e4e5 d7d5 e5d6 g8f6 g1f3 e7d6 f1e2 f8e7 e1g1",
+       "rnbqk2r/pp2bppp/3p1n2/2p5/8/5N2/PPPPBPPP/RNBQ1RK1 b kq -"},
+      {InitialFen, "d2d4 e7e5 d4e5 d7d5 e5d6 c8e6 c1f4 d8d7 b1c3 b8c6 d1d3 e8c8 e1c1 c8b8",
+       "1k1r1bnr/pppq1ppp/2nPb3/8/5B2/2NQ4/PPP1PPPP/2KR1BNR w - -"},
+      {"r3k2r/1PP5/8/5p2/5P2/8/1p4p1/R3K2R w KQkq -", "b7a8q e8e7 c7c8r g2h1q e1d2 b2a1b a8a1 h8h2 d2d3",
+       "2R5/4k3/8/5p2/5P2/3K4/7r/Q6q b - -"},
+      {"4k3/8/8/8/8/8/1p5P/R3K3 b Q -", "b2a1n h2h4 a1c2 e1d2 c2d4 h4h5 e8f7 h5h6 f7g6 h6h7 g6g7 h7h8n",
+       "7N/6k1/8/8/3n4/8/3K4/8 b - -"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(SetupPosition(c.fen));
+    ASSERT_TRUE(Play(c.moves)) << c.moves;
+    EXPECT_EQ(Fen(), c.reached);
+    EXPECT_EQ(std::memcmp(RootBoard, Position.Board, 64), 0);
+    EXPECT_EQ(RootSideToMove, Position.SideToMove);
+    EXPECT_EQ(RootCastleRights, Position.CastleRights);
+    EXPECT_EQ(RootKingSquare[White], Position.KingSquare[White]);
+    EXPECT_EQ(GamePly, 1 + HistoryTop);
+    EXPECT_EQ(SearchAge, GamePly);
+  }
 }
 
 // DetectDraw after game moves: {fen, moves, occurrences asked for, marker expected}.
@@ -130,6 +145,17 @@ TEST(Draws, RepetitionForecastOfAMove) {
   EXPECT_EQ(RepetitionAfterMove(MakeMoveWord(B1, C1, KindQuiet)), 0);
   KeyHistory[HistoryTop].HalfmoveClock = 80;  // near the fifty-move limit any quiet move counts
   EXPECT_EQ(RepetitionAfterMove(MakeMoveWord(B1, C1, KindQuiet)), 1);
+}
+
+TEST(Draws, NullMoveRoundTrip) {
+  ASSERT_TRUE(SetupPosition("rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6"));
+  const PositionState before = Position;
+  MakeNullMove();
+  EXPECT_EQ(Fen(), "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR b KQkq -");
+  EXPECT_EQ(KeyHistory[HistoryTop].HalfmoveClock, 1);
+  UnmakeNullMove();
+  EXPECT_EQ(std::memcmp(&before, &Position, sizeof Position), 0);
+  EXPECT_EQ(HistoryTop, 0);
 }
 
 // Thousands of game moves: the key history is compacted and the draw rules still work on it.

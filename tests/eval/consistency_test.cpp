@@ -89,15 +89,3 @@ TEST(PawnCache, WordsOfOtherStructuresAreNotTrusted) {
   EXPECT_EQ(Evaluate(), fresh);
   EXPECT_EQ(PawnCache[to], own);
 }
-
-// Material changes that select another pawn table keep the pawn key: the cached score is not reused.
-TEST(PawnCache, SameStructureUnderAnotherPawnTableIsRecomputed) {
-  EvaluateFen("r3k2r/pppqpppp/5n2/3n4/4P3/2N2N2/PPPQ1PPP/R3K2R w KQkq -");
-  const int phase = MaterialPhase();
-  PlyRecord& record = PlyRecords[1];
-  SaveBoardState(&record);
-  MakeMove(MakeMoveWord(C3, D5, KindCapture), &record);  // a knight for a knight, pawns unchanged
-  ASSERT_NE(PhaseTables[PstPawn][MaterialPhase()], PhaseTables[PstPawn][phase]);
-  const int afterCapture = Evaluate();
-  EXPECT_EQ(EvaluateFen(Fen()), afterCapture);
-}

@@ -48,19 +48,18 @@ void PlayoutsFromEveryStart(int positionsEach, int maxPlies, Visit visit) {
   for (const char* fen : PlayoutStarts) RandomPlayouts(fen, positionsEach, maxPlies, seed++, visit);
 }
 
-inline std::vector<MoveEntry> AllMoves() {
-  static MoveEntry buffer[MaxMovesPerList];
-  return std::vector<MoveEntry>(buffer, GenerateMoves(buffer));
+// The list a generator writes for the position on the board.
+template <typename Generate>
+std::vector<MoveEntry> Listed(Generate generate) {
+  MoveEntry buffer[MaxMovesPerList];
+  return {buffer, generate(buffer)};
 }
-inline std::vector<MoveEntry> Captures() {
-  static MoveEntry buffer[MaxMovesPerList];
-  return std::vector<MoveEntry>(buffer, GenerateCaptures(buffer));
-}
+inline std::vector<MoveEntry> AllMoves() { return Listed(GenerateMoves); }
+inline std::vector<MoveEntry> Captures() { return Listed(GenerateCaptures); }
 inline std::vector<MoveEntry> Evasions() {
-  static MoveEntry buffer[MaxMovesPerList];
   CheckInfo info;
   ComputeCheckers(&info);
-  return std::vector<MoveEntry>(buffer, GenerateEvasions(buffer, &info));
+  return Listed([&](MoveEntry* list) { return GenerateEvasions(list, &info); });
 }
 
 inline std::string Text(Move m) {

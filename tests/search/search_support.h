@@ -15,12 +15,7 @@ inline const bool InputQuiet = [] {
   return pipe(ends) == 0 && dup2(ends[0], STDIN_FILENO) >= 0;
 }();
 
-struct SearchRun {
-  int Score;
-  Move Best;
-  uint32_t Nodes;
-  std::string Output;  // the thinking lines printed on standard output
-};
+struct SearchRun { int Score; Move Best; uint32_t Nodes; std::string Output; };  // Output: the thinking lines
 
 // Runs iterative deepening on the current position up to maxDepth, with time to spare unless a budget
 // in milliseconds is given.

@@ -95,42 +95,30 @@ TEST_F(Table, ReplacementInABucket) {
   }
 }
 
-TEST_F(Table, RenormalisationKeepsTheCurrentSearchCurrent) {
+// Between moves: renormalising brings the age back to 64 (entries of the current search stay
+// current), shrinking lowers depths by n - 4 and ages; the rest of an entry stays.
+TEST_F(Table, MaintenancePasses) {
   SearchAge = 300;
-  StoreTT(K('Z').key, White, K('Z').move, 10, 3, BoundExact);
+  StoreTT(K('Z').key, White, K('Z').move, 10, 3, BoundLower);
   SearchAge = 400;
-  StoreTT(K('X').key, Black, K('X').move, -20, 3, BoundLower);
+  StoreTT(K('X').key, White, K('X').move, -77, 8, BoundUpper);
+  const TTSlot *x = ProbeTT(K('X').key, White), *z = ProbeTT(K('Z').key, White);
   RenormaliseAge();
   EXPECT_EQ(SearchAge, 64);
-  const TTSlot* x = ProbeTT(K('X').key, Black);
   EXPECT_EQ(TTAge(x), 64);
-  EXPECT_EQ(TTAge(ProbeTT(K('Z').key, White)), 0);
-  EXPECT_EQ(TTDepth(x), 3);
-  EXPECT_EQ(TTScore(x), -20);
-  EXPECT_EQ(TTBound(x), BoundLower);
+  EXPECT_EQ(TTAge(z), 0);
   SearchAge = 384;
   RenormaliseAge();
   EXPECT_EQ(SearchAge, 384) << "only above 384";
-}
-
-TEST_F(Table, ShrinkingLowersDepthsAndAges) {
-  SearchAge = 10;
-  StoreTT(K('Z').key, White, K('Z').move, 10, 3, BoundLower);
-  SearchAge = 20;
-  StoreTT(K('X').key, White, K('X').move, -77, 8, BoundUpper);
+  EXPECT_EQ(TTAge(x), 64);
   ShrinkTT(4);
-  EXPECT_EQ(TTDepth(ProbeTT(K('X').key, White)), 8) << "no change up to 4";
-  EXPECT_EQ(TTAge(ProbeTT(K('X').key, White)), 20);
-  ShrinkTT(10);  // depths lose 6
-  const TTSlot *x = ProbeTT(K('X').key, White), *z = ProbeTT(K('Z').key, White);
+  EXPECT_EQ(TTDepth(x), 8) << "no change up to 4";
+  ShrinkTT(10);
   EXPECT_EQ(TTDepth(x), 2);
   EXPECT_EQ(TTDepth(z), 0);
-  EXPECT_LT(TTAge(x), 20);
-  EXPECT_EQ(TTAge(z), 0);
-  EXPECT_EQ(TTScore(x), -77);
-  EXPECT_EQ(TTBound(x), BoundUpper);
-  EXPECT_EQ(TTMove(x), K('X').move);
-  EXPECT_EQ(SearchAge, 20);
+  EXPECT_LT(TTAge(x), 64);
+  EXPECT_EQ(Entry(TTMove(x), TTBound(x), TTScore(x)), Entry(K('X').move, BoundUpper, -77));
+  EXPECT_EQ(SearchAge, 384);
 }
 
 }  // namespace
