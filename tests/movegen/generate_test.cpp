@@ -38,8 +38,6 @@ TEST(Generators, WholeListsInOrder) {
        "g1h3:-30000 g1f3:-30000 b1c3:-30000 b1a3:-30000 h2h4:-30000 g2g4:-30000 f2f4:-30000 e2e4:-30000 "
        "d2d4:-30000 c2c4:-30000 b2b4:-30000 a2a4:-30000 h2h3:-30000 g2g3:-30000 f2f3:-30000 e2e3:-30000 "
        "d2d3:-30000 c2c3:-30000 b2b3:-30000 a2a3:-30000"},
-      {All, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq -",
-       "g8h6 g8f6 b8c6 b8a6 h7h5 g7g5 f7f5 e7e5 d7d5 c7c5 b7b5 a7a5 h7h6 g7g6 f7f6 e7e6 d7d6 c7c6 b7b6 a7a6"},
       // Pawn captures, knights, queens, rooks, bishops, pawn pushes, the king, castling.
       {All, "r3k3/1P6/8/8/8/8/8/4K3 w - -",
        "b7a8q:-8901 b7a8n:-29505 b7a8r:-29525 b7a8b:-29550 b7b8q:-9401 b7b8n:-30005 b7b8r:-30025 "

@@ -43,36 +43,31 @@ class Ordering : public testing::Test {
   }
 };
 
-// Entries still carrying their generator score are lifted; one holding a search result above
-// -8100 keeps it unless the limit (the root's) says otherwise.
+// Lifting gives the hash move and the killers their scores among entries still carrying their
+// generator score (an entry holding a search result above -8100 keeps it, save at the root); then the
+// selection takes scores first, and below -10000 the generator score plus the history, which a
+// deeper cut-off raises more. Equal keys go in list order. Hash move Knight, killers PawnPush, Castle.
 TEST_F(Ordering, LiftingAndSelectionOrder) {
   struct Case { std::vector<MoveEntry> list; int limit; std::vector<Move> order; };
   const Case cases[] = {
-      {{{-30000, Knight2}, {-30000, PawnPush}, {-29000, Castle}, {-9500, Capture}, {-30000, Knight}}, LiftLimit,
-       {Knight, Capture, PawnPush, Castle, Knight2}},
+      {{{-30000, Knight2}, {-30000, Promotion}, {-30000, PawnPush2}, {-30000, PawnPush}, {-9500, Capture},
+        {-29000, Castle}, {-30000, Knight}, {-29000, Searched}},
+       LiftLimit, {Knight, Capture, PawnPush, Castle, Searched, PawnPush2, Knight2, Promotion}},
       {{{-30000, Searched}, {-8000, Knight}, {-7000, Capture}}, LiftLimit, {Capture, Knight, Searched}},
       {{{120, Searched}, {-30000, PawnPush2}, {100, Knight}}, 32767, {Knight, Searched, PawnPush2}},
-      // Equal scores go in list order, in both phases.
-      {{{-9500, Capture}, {-9500, Searched}, {-9500, PawnPush2}}, LiftLimit, {Capture, Searched, PawnPush2}},
-      {{{-30000, Knight2}, {-30000, Searched}, {-30000, PawnPush2}}, LiftLimit, {Knight2, Searched, PawnPush2}},
+      {{{-9500, Capture}, {-9500, Searched}, {-9500, Promotion}}, LiftLimit, {Capture, Searched, Promotion}},
+      {{{-30000, Promotion}, {-30000, Searched}, {-30000, Capture}}, LiftLimit, {Promotion, Searched, Capture}},
   };
+  for (auto [move, depth] : {std::pair{Knight2, 2}, {PawnPush2, 5}}) {
+    SetList({{0, move}});
+    LearnCutoff(r, r->ListStart, depth, true);
+  }
   for (const Case& c : cases) {
     SetHashAndKillers(Knight, PawnPush, Castle);
     SetList(c.list);
     LiftHashAndKillers(r, c.limit);
-    std::vector<Move> order = SelectAll();
-    order.resize(c.order.size());
-    EXPECT_EQ(order, c.order);
+    EXPECT_EQ(SelectAll(), c.order);
   }
-}
-
-// Below -10000 the order follows the history of the moves (and the generator's lead of castling).
-TEST_F(Ordering, ScoresFirstThenKillersThenHistory) {
-  HistoryTable[White][PawnPush2 & 0xFFF] = 2000;  // outweighs castling's lead
-  HistoryTable[White][Knight2 & 0xFFF] = 500;
-  SetList({{-30000, Knight2}, {-29000, Castle}, {-30000, PawnPush2}, {ScoreKiller2, PawnPush}, {-9500, Capture},
-           {ScoreKiller1, Knight}, {ScoreHashMove, Searched}, {-30000, Promotion}});
-  EXPECT_EQ(SelectAll(), (std::vector<Move>{Searched, Capture, Knight, PawnPush, PawnPush2, Castle, Knight2, Promotion}));
 }
 
 // The quiescence search tries the hash move first and its killers before other moves of equal score.
@@ -99,16 +94,6 @@ TEST_F(Ordering, CutoffsTeachKillers) {
     EXPECT_EQ(r->Killer1, s.killer1) << Text(s.move);
     EXPECT_EQ(r->Killer2, s.killer2) << Text(s.move);
   }
-}
-
-// A deeper cut-off teaches more history: the history phase orders by it.
-TEST_F(Ordering, DeeperCutoffsWeighMoreInTheHistoryPhase) {
-  for (auto [move, depth] : {std::pair{Knight2, 2}, {PawnPush2, 5}, {Searched, 3}}) {
-    SetList({{0, move}});
-    LearnCutoff(r, r->ListStart, depth, true);
-  }
-  SetList({{-30000, Knight2}, {-30000, Knight}, {-30000, Searched}, {-30000, PawnPush2}});
-  EXPECT_EQ(SelectAll(), (std::vector<Move>{PawnPush2, Searched, Knight2, Knight}));
 }
 
 // A cut-off counts a try and a cut-off for its piece and square; with countEarlier also a try for each

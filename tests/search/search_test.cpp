@@ -9,34 +9,31 @@ using namespace search_test;
 namespace {
 
 // Positions with a known answer. Mates were confirmed independently; the mated side is mated at ply
-// `plies` from the root, which sees 8100 - plies.
+// `plies` from the root, which sees 8100 - plies. Root draws and mates are reported with markers.
 TEST(IterativeDeepening, KnownAnswers) {
-  struct Case { const char* fen; int depth, score; const char* best; };  // best: the only move, or the marker
+  struct Case { const char* fen; const char* moves; int depth, score; const char* best; };
   const Case cases[] = {
-      {"6k1/5ppp/8/8/8/8/5PPP/R5K1 w - -", 3, ScoreMate - 1, "a1a8"},  // back-rank mate in 1
-      {"r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq -", 4, ScoreMate - 3, "d5f6"},  // mate in 2
-      {"r1b1kb1r/pppp1ppp/5q2/4n3/3KP3/2N3PN/PPP4P/R1BQ1B1R b kq -", 6, ScoreMate - 5, "f8c5"},   // mate in 3
-      {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - -", 6, ScoreMate - 5, "f6a6"},                          // mate in 3
-      {"7k/5Q2/6K1/8/8/8/8/8 b - -", 4, 0, "stalemate"},
-      {"R5k1/5ppp/8/8/8/8/8/6K1 b - -", 4, -ScoreMate, "checkmated"},
+      {"6k1/5ppp/8/8/8/8/5PPP/R5K1 w - -", "", 3, ScoreMate - 1, "a1a8"},  // back-rank mate in 1
+      {"r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq -", "", 4, ScoreMate - 3, "d5f6"},  // in 2
+      {"r1b1kb1r/pppp1ppp/5q2/4n3/3KP3/2N3PN/PPP4P/R1BQ1B1R b kq -", "", 6, ScoreMate - 5, "f8c5"},   // in 3
+      {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - -", "", 6, ScoreMate - 5, "f6a6"},                          // in 3
+      {"7k/5Q2/6K1/8/8/8/8/8 b - -", "", 4, 0, "stalemate"},
+      {"R5k1/5ppp/8/8/8/8/8/6K1 b - -", "", 4, -ScoreMate, "checkmated"},
+      {InitialFen, "g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8", 4, -9999, "repetition"},
   };
   for (const Case& c : cases) {
-    SearchRun run = SearchFen(c.fen, c.depth);
+    ASSERT_TRUE(SetupGame(c.fen));
+    ASSERT_TRUE(Play(c.moves));
+    SearchRun run = SearchCurrent(c.depth);
     EXPECT_EQ(run.Score, c.score) << c.fen;
-    std::string best = run.Best == MarkerStalemate ? "stalemate" : run.Best == MarkerCheckmated ? "checkmated" : Text(run.Best);
+    std::string best = run.Best == MarkerStalemate    ? "stalemate"
+                       : run.Best == MarkerCheckmated ? "checkmated"
+                       : run.Best == MarkerRepetition ? "repetition"
+                                                      : Text(run.Best);
     EXPECT_EQ(best, c.best) << c.fen;
+    EXPECT_EQ(run.Nodes == 0, IsMarker(run.Best)) << "root results are reported without a search";
     EXPECT_EQ(MoveBudget, 1000000000) << "time granted to aspiration re-searches is given back";
   }
-}
-
-TEST(IterativeDeepening, RootRepeatedTwiceIsADrawWithoutSearch) {
-  ASSERT_TRUE(SetupGame(InitialFen));
-  ASSERT_TRUE(Play("g1f3 g8f6 f3g1 f6g8 g1f3 g8f6 f3g1 f6g8"));
-  SearchRun run = SearchCurrent(4);
-  EXPECT_EQ(run.Score, -9999);
-  EXPECT_EQ(run.Best, MarkerRepetition);
-  EXPECT_EQ(run.Nodes, 0u);
-  EXPECT_TRUE(run.Output.empty());
 }
 
 TEST(IterativeDeepening, OneThinkingLinePerIterationAndAClosingLine) {
@@ -59,8 +56,8 @@ TEST(IterativeDeepening, OneThinkingLinePerIterationAndAClosingLine) {
 }
 
 // Positions that exercise checks, null moves, reductions, internal deepening, castling, en passant
-// and promotions. The search leaves the game as it found it, plays a legal move, and searching
-// again from a fresh state gives the same tree. With a clock the search stops with a completed result.
+// and promotions. The search leaves the game as it found it and plays a legal move; searching again
+// from a fresh state gives the same tree; stopped by the clock, it keeps a completed result.
 TEST(Search, LeavesTheGameAsItFoundItAndRepeatsItself) {
   const char* busy[] = {
       "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
@@ -69,31 +66,27 @@ TEST(Search, LeavesTheGameAsItFoundItAndRepeatsItself) {
       "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -",
       "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6",
   };
-  for (const char* fen : busy)
-    for (int64_t budget : {int64_t{1000000000}, int64_t{0}, int64_t{30}}) {
+  for (const char* fen : busy) {
+    SearchRun runs[3];
+    for (int i = 0; i < 3; i++) {
       ASSERT_TRUE(SetupGame(fen));
       const PositionState before = Position;
-      const KeyHistoryEntry entry = KeyHistory[HistoryTop];
-      SearchRun run = SearchCurrent(budget > 30 ? 6 : 127, budget);
+      const KeyHistoryEntry entry = KeyHistory[0];
+      runs[i] = i < 2 ? SearchCurrent(6) : SearchCurrent(127, 0);  // the last one without time
       EXPECT_EQ(std::memcmp(&before, &Position, sizeof before), 0) << fen;
       EXPECT_EQ(HistoryTop, 0) << fen;
       EXPECT_EQ(KeyHistory[0].Key, entry.Key) << fen;
       EXPECT_EQ(KeyHistory[0].HalfmoveClock, entry.HalfmoveClock) << fen;
-      EXPECT_TRUE(MoveIsLegal(run.Best)) << fen;
+      EXPECT_TRUE(MoveIsLegal(runs[i].Best)) << fen;
       EXPECT_EQ(CheckCount[Black] + CheckCount[White], 0u) << fen;
-      if (budget <= 30) {
-        EXPECT_TRUE(StopSearch) << fen;
-        EXPECT_LT(std::abs(run.Score), 1000) << fen;
-        if (budget == 0) {
-          EXPECT_NE(run.Output.find("fixing move..."), std::string::npos) << "the clock restarts once";
-        }
-        continue;
-      }
-      SearchRun again = SearchFen(fen, 6);
-      EXPECT_EQ(again.Nodes, run.Nodes) << fen;
-      EXPECT_EQ(again.Best, run.Best) << fen;
-      EXPECT_EQ(again.Score, run.Score) << fen;
     }
+    EXPECT_EQ(runs[1].Nodes, runs[0].Nodes) << fen;
+    EXPECT_EQ(runs[1].Best, runs[0].Best) << fen;
+    EXPECT_EQ(runs[1].Score, runs[0].Score) << fen;
+    EXPECT_TRUE(StopSearch) << fen;
+    EXPECT_LT(std::abs(runs[2].Score), 1000) << fen;
+    EXPECT_NE(runs[2].Output.find("fixing move..."), std::string::npos) << "the clock restarts once";
+  }
 }
 
 // A search of the position on the board at ply, inside an iteration of depth 10.

@@ -28,10 +28,7 @@ std::string Bucket() {
 
 class Table : public testing::Test {
  protected:
-  void SetUp() override {
-    ClearTT();
-    SearchAge = 1;
-  }
+  void SetUp() override { ClearTT(); SearchAge = 1; }
   void TearDown() override { ClearTT(); }
 };
 
@@ -43,10 +40,8 @@ TEST_F(Table, ProbeGivesBackWhatWasStored) {
     StoreTT(K('Z').key, White, MarkerStandPat, c.score, c.depth, c.bound);
     const TTSlot* s = ProbeTT(K('Z').key, White);
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(TTMove(s), MarkerStandPat);
-    EXPECT_EQ(TTScore(s), c.score);
+    EXPECT_EQ(Entry(TTMove(s), TTBound(s), TTScore(s)), Entry(MarkerStandPat, c.bound, c.score));
     EXPECT_EQ(TTDepth(s), c.depth);
-    EXPECT_EQ(TTBound(s), c.bound);
     EXPECT_EQ(TTAge(s), c.age);
     ClearTT();
   }
@@ -55,10 +50,11 @@ TEST_F(Table, ProbeGivesBackWhatWasStored) {
   EXPECT_EQ(ProbeTT(K('X').key ^ (1ull << 40), White), nullptr) << "another key in the same bucket";
 }
 
-// Stores in turn, each followed by the bucket expected and the score a probe of the key then finds. The position's own first slot is rewritten
-// only by a deeper result or an equally deep one with a stronger bound (exact, then lower, then
-// upper); another position's slot gives way when SearchAge - age - depth + new depth is at least 1,
-// or 0 with a weaker bound; the first slot that gives way passes its entry down to the second.
+// Stores in turn, each followed by the bucket expected and the score a probe of the key then finds.
+// The position's own first slot is rewritten only by a deeper result or an equally deep one with a
+// stronger bound (exact, then lower, then upper); another position's slot gives way when SearchAge
+// - age - depth + new depth is at least 1, or 0 with a weaker bound; the first slot that gives way
+// passes its entry down to the second.
 TEST_F(Table, ReplacementInABucket) {
   struct Step { int age; char key; int depth, bound, score; bool root; const char* bucket; int probed; };
   const std::vector<std::vector<Step>> scripts = {
