@@ -1,4 +1,5 @@
 // Coordinate move text, move validation and legality, game moves and the draw rules.
+#include <algorithm>
 #include <cstring>
 #include "../movegen/movegen_helpers.h"
 
@@ -115,6 +116,7 @@ TEST(Draws, MaterialRepetitionAndFiftyMoves) {
       {rook, "a1a2 e8d8 a2a1 d8e8 a1a2 e8d8 a2a1 d8e8", 2, MarkerRepetition},
       {rook, "a1a2 e8d8 a2a1 d8d7 a1a2 d7d8 a2a1 d8e8", 1, MarkerRepetition},
       {rook, "a1a2 e8d8 a2a1 d8d7 a1a2 d7d8 a2a1 d8e8", 2, 0},
+      {rook, "a1a2 e8d8 a2a3 d8e8 a3a1", 1, 0},  // the start's placement with the other side to move
       {"4k3/8/8/8/8/8/P7/R3K3 w - -", "a1b1 e8d8 b1a1 d8e8 a2a3 e8d8", 1, 0},  // a pawn move in between
       {"4k3/8/8/8/8/8/8/R3K3 b - -", "e8d8 a1a2 d8e8 a2a1 e8d8", 1, MarkerRepetition},
   };
@@ -153,6 +155,7 @@ TEST(Draws, LongGamesKeepTheHistoryInsideItsArray) {
   for (int ply = 0; ply < 3000; ply++) {
     ASSERT_TRUE(Play(cycle[ply % 4])) << ply;
     ASSERT_LT(HistoryTop, KeyHistorySize - 150);
+    ASSERT_GE(HistoryTop, std::min(ply + 1, 100)) << "the last hundred plies are kept for the draw rules";
   }
   EXPECT_EQ(DetectDraw(1), MarkerFiftyMoves);
   ASSERT_TRUE(Play("a2a3 a7a6 a1b1 e8d8 b1a1 d8e8"));

@@ -43,6 +43,7 @@ TEST(EvaluateSymmetry, ColourFlippedPositionsScoreTheSame) {
       "8/2p2k2/1p1p3p/p4p2/P1P2P2/1P4PP/6K1/8 w - -",                // pawn ending
       "8/8/3k4/3p4/8/2N5/4K3/8 w - -",                               // a knight against a pawn
       "6k1/5ppp/b7/8/1P6/7P/5PPP/1R3NK1 w - -",                      // doubled pawns, knight against bishop
+      "3rr1k1/5ppp/8/8/8/8/5PPP/3QB1K1 w - -",                       // queen and bishop against two rooks
   };
   for (const char* fen : fens) {
     const std::string flipped = ColourFlipped(fen);

@@ -53,6 +53,7 @@ TEST_F(Ordering, LiftingAndSelectionOrder) {
       {{{-30000, Knight2}, {-30000, Promotion}, {-30000, PawnPush2}, {-30000, PawnPush}, {-9500, Capture},
         {-29000, Castle}, {-30000, Knight}, {-29000, Searched}},
        LiftLimit, {Knight, Capture, PawnPush, Castle, Searched, PawnPush2, Knight2, Promotion}},
+      {{{-30000, Knight2}, {-30000, PawnPush2}, {-30000, Promotion}}, LiftLimit, {PawnPush2, Knight2, Promotion}},
       {{{-30000, Searched}, {-8000, Knight}, {-7000, Capture}}, LiftLimit, {Capture, Knight, Searched}},
       {{{120, Searched}, {-30000, PawnPush2}, {100, Knight}}, 32767, {Knight, Searched, PawnPush2}},
       {{{-9500, Capture}, {-9500, Searched}, {-9500, Promotion}}, LiftLimit, {Capture, Searched, Promotion}},
