@@ -52,19 +52,13 @@ Reached PlayFrom(const char* fen, const char* moves) {
 
 TEST(MakeUnmake, EveryGeneratedMoveAlongRandomGamesComesBackWhole) {
   std::set<int> kinds;
-  int cornerCaptures = 0;
   PlayoutsFromEveryStart(400, 100, [&] {
     for (const MoveEntry& e : AllMoves()) {
       CheckRoundTrip(e.Move);
-      int to = MoveTo(e.Move), kind = MoveKind(e.Move);
-      kinds.insert(kind);
-      cornerCaptures += (kind == KindCapture || (kind >= KindCapPromoQueen && kind < KindBlackShortCastle)) &&
-                        (to == A1 || to == H1 || to == A8 || to == H8) && Position.Board[to] >= WhiteRook;
+      kinds.insert(MoveKind(e.Move));
     }
   });
-  // Every kind but the marker, and captures of rooks on their corners, were made.
-  EXPECT_EQ(kinds.size(), 15u);
-  EXPECT_GT(cornerCaptures, 20);
+  EXPECT_EQ(kinds.size(), 15u) << "every kind but the marker was made";
 }
 
 // Move orders reaching one position with the same rights and no en-passant square: the reached

@@ -25,7 +25,8 @@ TEST(Position, SetupAndFenWriting) {
       {"r3k2r/8/8/8/8/8/8/R3K2R b Kq -", nullptr},
       {"rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6", nullptr},
       {"rnbqkbnr/pppp1ppp/8/8/3Pp3/8/PPP1PPPP/RNBQKBNR b KQkq d3", nullptr},
-      {"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8", "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ -"},
+      {"rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+       "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ -"},
       {" \t8/8/4k3/8/8/4K3/4P3/8 w - - 12 40\r\n", "8/8/4k3/8/8/4K3/4P3/8 w - -"},  // blanks and clocks
       {"8/8/4k3/8/8/4K3/4P3/8 W", "8/8/4k3/8/8/4K3/4P3/8 w - -"},
       {"4k3/8/8/8/8/8/8/4K2R w KQkq -", "4k3/8/8/8/8/8/8/4K2R w K -"},  // rights without their rook

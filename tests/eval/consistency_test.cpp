@@ -56,8 +56,8 @@ TEST(EvaluateSymmetry, ColourFlippedPositionsScoreTheSame) {
 TEST(EvaluateSymmetry, KnownAsymmetries) {
   struct Case { const char* fen; int difference; const char* why; };  // score of fen minus its image's
   const Case cases[] = {
-      {"rnbqk1nr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -", 6, "black bishops read the first table turned: c8 as f1 (-18), f8 as c1 (-12)"},
-      {"r2q1rk1/1p1nqppp/4pn2/2pp4/3P4/4PN2/1PPNQPPP/R1KQR3 w - -", 2, "both kings read the king table unmirrored: c1 -2, c8 -4"},
+      {"rnbqk1nr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -", 6, "black bishops, first table: c8 as f1, f8 as c1"},
+      {"r2q1rk1/1p1nqppp/4pn2/2pp4/3P4/4PN2/1PPNQPPP/R1KQR3 w - -", 2, "kings read the table unmirrored: c1 -2, c8 -4"},
       {"8/4k3/8/3P4/8/8/8/4K3 w - -", 2, "last pawn table: d5 30, the black pawn on d4 reads e5 28"},
       {"r3k3/p7/1P6/8/p7/8/8/4K3 b - -", 20, "Black's rook takes its foremost pawn (a4, passed), White's its rearmost"},
   };

@@ -10,7 +10,9 @@ namespace {
 
 enum Generator { All, Quiescence, Evading };
 
-std::vector<MoveEntry> Generate(Generator g) { return g == All ? AllMoves() : g == Quiescence ? Captures() : Evasions(); }
+std::vector<MoveEntry> Generate(Generator g) {
+  return g == All ? AllMoves() : g == Quiescence ? Captures() : Evasions();
+}
 
 // "text:score" of every entry (just the texts when withScores is false), blank-separated.
 std::string Render(const std::vector<MoveEntry>& list, bool withScores) {
