@@ -53,6 +53,8 @@ inline uint64_t CountFromRoot(int depth) {
   PlyRecord* start = CurrentPly;
   start->ListEnd = MoveStack;
   CurrentPly = start + 1;
+  StopSearch = false;
+  NextPollAt = UINT32_MAX;  // counted without looking at the input
   uint64_t n = PerftCount(depth);
   CurrentPly = start;
   return n;

@@ -32,15 +32,19 @@ class Table : public testing::Test {
   void TearDown() override { ClearTT(); }
 };
 
+// Scores beyond the 14-bit field (evaluations of several extra queens) are stored at its ends,
+// never wrapped to the other sign.
 TEST_F(Table, ProbeGivesBackWhatWasStored) {
-  struct Case { int score, depth, bound, age; };
-  const Case cases[] = {{-8190, 127, BoundUpper, 300}, {8190, 0, BoundLower, 1}, {0, 64, BoundExact, 511}};
+  struct Case { int score, read, depth, bound, age; };
+  const Case cases[] = {{-8190, -8190, 127, BoundUpper, 300}, {8190, 8190, 0, BoundLower, 1},
+                        {0, 0, 64, BoundExact, 511},          {9000, 8193, 3, BoundExact, 1},
+                        {8193, 8193, 3, BoundExact, 1},       {-9000, -8190, 3, BoundExact, 1}};
   for (const Case& c : cases) {
     SearchAge = static_cast<uint16_t>(c.age);
     StoreTT(K('Z').key, White, MarkerStandPat, c.score, c.depth, c.bound);
     const TTSlot* s = ProbeTT(K('Z').key, White);
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(Entry(TTMove(s), TTBound(s), TTScore(s)), Entry(MarkerStandPat, c.bound, c.score));
+    EXPECT_EQ(Entry(TTMove(s), TTBound(s), TTScore(s)), Entry(MarkerStandPat, c.bound, c.read)) << c.score;
     EXPECT_EQ(TTDepth(s), c.depth);
     EXPECT_EQ(TTAge(s), c.age);
     ClearTT();
