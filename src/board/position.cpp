@@ -204,7 +204,12 @@ const char* ParseFen(const char* text, PositionState& p) {
   at = SkipBlanks(at);
   if (*at == '-') return at + 1;
   if (*at && at[1]) {
+    // Keyed as the move maker keys it, so that the position has the same key however it came.
     p.EpSquare = ReadEpSquare(at, p);
+    if (p.EpSquare) {
+      p.PositionKey ^= ZobristKeys[0][p.EpSquare];
+      p.PawnKey ^= static_cast<uint32_t>(ZobristKeys[0][p.EpSquare]);
+    }
     return at + 2;
   }
   return at;

@@ -83,6 +83,11 @@ TEST(MakeMove, TransposedMoveOrdersGiveTheSameKeys) {
     EXPECT_EQ(first.key, second.key) << c.first << " | " << c.second;
     EXPECT_EQ(first.pawnKey, second.pawnKey) << c.first << " | " << c.second;
   }
+  // A setup keys a usable en-passant square as the move that made it does.
+  Reached played = PlayFrom(InitialFen, "g1f3 e7e5 f3g1 e5e4 d2d4"), set = PlayFrom(played.fen.c_str(), "");
+  EXPECT_EQ(played.fen, "rnbqkbnr/pppp1ppp/8/8/3Pp3/8/PPP1PPPP/RNBQKBNR b KQkq d3");
+  EXPECT_EQ(set.key, played.key);
+  EXPECT_EQ(set.pawnKey, played.pawnKey);
 }
 
 TEST(MakeMove, HalfmoveClockRestartsOnPawnMovesCapturesAndCastling) {

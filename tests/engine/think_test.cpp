@@ -59,7 +59,9 @@ TEST(HardTimeLimit, NeverReachesTheClockAndLeavesTwoThirdsWithMovesToGo) {
       ComputeMoveBudget(static_cast<int>(clock / 10), 0);
       EXPECT_LT(HardTimeLimit(clock), clock - 100) << clock;
       EXPECT_GT(HardTimeLimit(clock), 0) << clock;
-      if (MovesToGo > 1) EXPECT_LE(HardTimeLimit(clock), clock / 3 + 1000) << clock;
+      if (MovesToGo > 1) {
+        EXPECT_LE(HardTimeLimit(clock), clock / 3 + 1000) << clock;
+      }
     }
   }
   Control(1, 0, 1);
