@@ -1,6 +1,92 @@
-// Game records: move text in standard algebraic notation.
+// Game records: move text (SAN and coordinates), PGN reading, the engine's GAME and POS files
+// and the commands that convert between them.
 #pragma once
+#include <cstdint>
+#include <iosfwd>
+#include <stdexcept>
+#include <string>
 #include "board/board.h"
 
-// The move of the current position that the SAN text names, or 0 when none matches.
-Move ReadSanMove(const char* text);
+// ---- Move text ----
+// The move of the current position that a SAN or coordinate token names, or 0.
+Move ParseSanMove(const char* token);
+// The coordinate move (e2e4, e7e8q) at the start of text, judged on the current position; 0 if none.
+Move ParseCoordinateMove(const char* text);
+// The move of the piece named by text[0] (a piece letter, or a file letter for a pawn capture)
+// to the square to from inside fromMask; 0 when there is none or the choice is ambiguous.
+Move MatchPieceMove(const char* text, int to, Bitboard fromMask);
+
+// ---- Game records ----
+inline constexpr int MaxGameMoves = 1023;
+inline constexpr int MoveTokenSize = 10;
+inline constexpr uint16_t MoveCountMask = 0x3FFF;
+// Result bits of the header word.
+inline constexpr uint16_t ResultWhiteWins = 0x8000, ResultBlackWins = 0x4000, ResultDraw = 0xC000;
+
+struct GameRecord {
+  char Token[MoveTokenSize + 1];  // the last move token read
+  char ResultText[8];             // "1-0", "0-1", "1/2-1/2", "*" or empty
+  char ResultCode;                // 'W', 'B', 'D', '*' or '?'
+  uint16_t Header;                // move count in bits 0-13, result in bits 14-15
+  Move Moves[MaxGameMoves];
+};
+inline int MoveCount(const GameRecord& record) { return record.Header & MoveCountMask; }
+
+// An error that ends a conversion; what() is the message the command prints.
+struct RecordError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// The moves of a record played on the global position one by one; all of them are taken back
+// when the replay goes out of scope, whether it ends normally or by an error.
+class GameReplay {
+ public:
+  explicit GameReplay(const GameRecord& record) : record_(record) {}
+  ~GameReplay();
+  GameReplay(const GameReplay&) = delete;
+  GameReplay& operator=(const GameReplay&) = delete;
+  // Plays move p (from 1, in order) after checking that the generators produce it and that it
+  // leaves the mover's king safe; raises "MOVE NOT LEGAL 1" or "... 2 - check revealed" naming token.
+  void Play(int p, const char* token);
+  // True while the key history has room for one more move.
+  static bool HasRoom();
+
+ private:
+  const GameRecord& record_;
+  int played_ = 0;
+};
+
+// ---- PGN reading (errors are raised as RecordError) ----
+// Reads the tag section into the record's result; false when the stream ended in it.
+bool ReadPgnTags(std::istream& in, GameRecord& record);
+// Reads the next game from the initial position on the board; returns its result bits, or 0 when
+// the game is skipped. The position is the starting one again after every return or error.
+uint16_t ReadPgnGame(std::istream& in, GameRecord& record);
+// Reads one token (at most 10 characters) into buffer and parses it.
+Move ReadMoveToken(std::istream& in, char* buffer);
+// Result text from a ResultCode; an unknown code becomes '?' with an empty text.
+void SetResultText(char code, GameRecord& record);
+
+// ---- GAME and POS files ----
+// Reads the next record; false at the end of the file, also within a record (a cut record).
+bool ReadGameRecord(std::istream& in, GameRecord& record);
+// Records from the read position to the end, -k when record k is corrupt, -1 on a failed
+// stream; the read position is put back.
+int CountGameRecords(std::istream& in);
+// True when the GAME file holds a record equal to this one; a corrupt file raises an error.
+bool IsGameStored(std::istream& gameFile, const GameRecord& record);
+// Appends the game as PGN: its Result tag and one line of coordinate moves.
+void WritePgnGame(std::string& out, const GameRecord& record);
+// Appends the POS line of the current position as the position before move p.
+void WritePosLine(std::string& out, const GameRecord& record, int p);
+// The POS lines of the game's first min(n, 64) positions, written once the game has been checked.
+void WriteGamePositions(std::string& out, const GameRecord& record);
+// The same lines, each into out[the first hexadecimal digit of its key].
+void WriteGamePositionsByKey(std::string (&out)[16], const GameRecord& record);
+
+// ---- Conversion commands (working directory; progress and summaries on standard output) ----
+void Pgn2Pos(const char* pgnName);
+void Pgn2Game(const char* pgnName, const char* gameName);
+void PgnList2Game(const char* listName, const char* gameName);
+void Game2Pgn(const char* gameName, const char* pgnName);
+void Game2Pos(const char* gameName, const char* posName);

@@ -1,0 +1,133 @@
+// The engine's own game files. A GAME file is a sequence of records, each a little-endian
+// 16-bit header word (move count in bits 0-13, result in bits 14-15) followed by that many
+// 16-bit move words; a POS line gives key, FEN, result and ply of one position of a game.
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <istream>
+#include "records/records.h"
+
+namespace {
+
+constexpr int PositionsPerGame = 64;
+
+enum class RecordStatus { Read, End, NoResult, TooLong, Cut };
+
+// Reads one record's bytes into the record. A file ending inside the header word ends the file
+// (a stray last byte); a record with result bits 0 is not read further; one that claims more
+// moves than a record holds, or is cut short inside its moves, is never read into the record.
+RecordStatus ReadRecordBytes(std::istream& in, GameRecord& record) {
+  static uint8_t bytes[2 * MaxGameMoves];
+  in.read(reinterpret_cast<char*>(bytes), 2);
+  if (in.gcount() < 2) return RecordStatus::End;
+  uint16_t header = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+  int n = header & MoveCountMask;
+  if (!(header & ResultDraw)) return RecordStatus::NoResult;
+  if (n > MaxGameMoves) return RecordStatus::TooLong;
+  in.read(reinterpret_cast<char*>(bytes), 2 * n);
+  if (in.gcount() < 2 * n) return RecordStatus::Cut;
+  record.Header = header;
+  for (int i = 0; i < n; i++) record.Moves[i] = static_cast<Move>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  return RecordStatus::Read;
+}
+
+// The result code of a header word's result bits (1 black, 2 white, 3 draw).
+char ResultCodeOf(uint16_t header) { return " BWD"[header >> 14]; }
+
+std::string CorruptFileMessage(int k) { return "Game file corrupted! (error on game: " + std::to_string(k) + ")"; }
+
+}  // namespace
+
+bool ReadGameRecord(std::istream& in, GameRecord& record) {
+  RecordStatus status = ReadRecordBytes(in, record);
+  if (status == RecordStatus::NoResult) throw RecordError("WRONG RESULT");
+  if (status != RecordStatus::Read) return false;
+  SetResultText(ResultCodeOf(record.Header), record);
+  return true;
+}
+
+int CountGameRecords(std::istream& in) {
+  std::streampos start = in.tellg();
+  if (!in || start == std::streampos(-1)) return -1;
+  static GameRecord scratch;
+  int count = 0;
+  RecordStatus status;
+  while ((status = ReadRecordBytes(in, scratch)) == RecordStatus::Read) count++;
+  in.clear();
+  in.seekg(start);
+  return status == RecordStatus::End ? count : -(count + 1);
+}
+
+bool IsGameStored(std::istream& gameFile, const GameRecord& record) {
+  static GameRecord stored;
+  gameFile.clear();
+  std::streampos start = gameFile.tellg();
+  gameFile.seekg(0);
+  bool found = false;
+  for (int k = 1; !found; k++) {
+    RecordStatus status = ReadRecordBytes(gameFile, stored);
+    if (status == RecordStatus::End) break;
+    if (status == RecordStatus::NoResult) throw RecordError("WRONG RESULT");
+    if (status != RecordStatus::Read) throw RecordError(CorruptFileMessage(k));
+    found = stored.Header == record.Header &&
+            std::memcmp(stored.Moves, record.Moves, MoveCount(record) * sizeof(Move)) == 0;
+  }
+  gameFile.clear();
+  gameFile.seekg(start);
+  return found;
+}
+
+void WritePgnGame(std::string& out, const GameRecord& record) {
+  char text[16];
+  out += "[Result \"";
+  out += record.ResultText;
+  out += "\"]\n";
+  for (int i = 0; i < MoveCount(record); i++) {
+    if (i % 2 == 0) {
+      std::snprintf(text, sizeof text, "%d. ", i / 2 + 1);
+      out += text;
+    }
+    MoveToText(record.Moves[i], text);
+    out += text;
+    out += ' ';
+  }
+  out += record.ResultText;
+  out += '\n';
+}
+
+void WritePosLine(std::string& out, const GameRecord& record, int p) {
+  char fen[128], line[192];
+  WriteFen(fen);
+  int n = std::snprintf(line, sizeof line, "%.16" PRIX64 "\t%s\t%c\t%d\n", Position.PositionKey, fen,
+                        record.ResultCode, p);
+  out.append(line, static_cast<size_t>(n));
+}
+
+namespace {
+
+// Writes the lines of the positions before moves 1 .. min(n, 64), each into the text that
+// pick(key) names, playing (and checking) the moves between them; the moves are taken back.
+template <typename Pick>
+void WritePositionsTo(const GameRecord& record, Pick pick) {
+  GameReplay replay(record);
+  int last = std::min(MoveCount(record), PositionsPerGame);
+  char token[8];
+  for (int p = 1; p <= last; p++) {
+    if (p > 1) {
+      MoveToText(record.Moves[p - 2], token);
+      replay.Play(p - 1, token);
+    }
+    WritePosLine(pick(Position.PositionKey), record, p);
+  }
+}
+
+}  // namespace
+
+void WriteGamePositions(std::string& out, const GameRecord& record) {
+  WritePositionsTo(record, [&](uint64_t) -> std::string& { return out; });
+}
+
+void WriteGamePositionsByKey(std::string (&out)[16], const GameRecord& record) {
+  WritePositionsTo(record, [&](uint64_t key) -> std::string& { return out[key >> 60]; });
+}
