@@ -12,6 +12,7 @@
 #include <cstring>
 #include "engine/engine.h"
 #include "eval/eval.h"
+#include "records/records.h"
 #include "search/search.h"
 
 char CommandBuffer[CommandBufferSize];
@@ -131,8 +132,8 @@ void TestCommand() {
 }
 
 // The tool commands read their argument words: the first into CommandBuffer, the second into
-// SecondArgument. The conversion, book and database tools come later; until then they only
-// consume their arguments.
+// SecondArgument. The book and database tools come later; until then they only consume their
+// arguments.
 void ReadToolArguments(int count) {
   if (count > 0) ReadWord(CommandBuffer, CommandBufferSize);
   if (count > 1) ReadWord(SecondArgument, CommandBufferSize);
@@ -184,11 +185,12 @@ constexpr Command Commands[] = {
     {"white", 5, EndsPondering, [] { SetSideToMove(White); }},
     {"black", 5, EndsPondering, [] { SetSideToMove(Black); }},
     {"eval", 0, Waits, EvalCommand},
-    {"pgn2pos", 0, Waits, [] { ReadToolArguments(1); }},
-    {"pgn2game", 0, Waits, [] { ReadToolArguments(2); }},
-    {"pgnlist2game", 0, Waits, [] { ReadToolArguments(2); }},
-    {"game2pgn", 0, Waits, [] { ReadToolArguments(2); }},
-    {"game2pos", 0, Waits, [] { ReadToolArguments(2); }},
+    // The conversions replay games on the board: a prediction on it goes first.
+    {"pgn2pos", 0, EndsPondering, [] { ReadToolArguments(1); Pgn2Pos(CommandBuffer); }},
+    {"pgn2game", 0, EndsPondering, [] { ReadToolArguments(2); Pgn2Game(CommandBuffer, SecondArgument); }},
+    {"pgnlist2game", 0, EndsPondering, [] { ReadToolArguments(2); PgnList2Game(CommandBuffer, SecondArgument); }},
+    {"game2pgn", 0, EndsPondering, [] { ReadToolArguments(2); Game2Pgn(CommandBuffer, SecondArgument); }},
+    {"game2pos", 0, EndsPondering, [] { ReadToolArguments(2); Game2Pos(CommandBuffer, SecondArgument); }},
     {"bookshow", 0, Waits, Ignore},
     {"dbshow", 0, Waits, Ignore},
     {"dbshowlin", 0, Waits, Ignore},

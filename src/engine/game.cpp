@@ -14,7 +14,7 @@ bool SetupGame(const char* text) {
   ClearKillers();
   ClearPawnCache();
   if (op.kind) {
-    Move m = ReadSanMove(op.text);
+    Move m = ParseSanMove(op.text);
     if (!m) {
       std::printf("Warning cannot recognize move: %s\r\n", op.text);
       RestorePreviousGame();

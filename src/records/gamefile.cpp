@@ -131,3 +131,12 @@ void WriteGamePositions(std::string& out, const GameRecord& record) {
 void WriteGamePositionsByKey(std::string (&out)[16], const GameRecord& record) {
   WritePositionsTo(record, [&](uint64_t key) -> std::string& { return out[key >> 60]; });
 }
+
+void WriteGameRecord(std::string& out, const GameRecord& record) {
+  auto put = [&](uint16_t word) {
+    out += static_cast<char>(word & 0xFF);
+    out += static_cast<char>(word >> 8);
+  };
+  put(record.Header);
+  for (int i = 0; i < MoveCount(record); i++) put(record.Moves[i]);
+}

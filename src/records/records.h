@@ -75,6 +75,8 @@ bool ReadGameRecord(std::istream& in, GameRecord& record);
 int CountGameRecords(std::istream& in);
 // True when the GAME file holds a record equal to this one; a corrupt file raises an error.
 bool IsGameStored(std::istream& gameFile, const GameRecord& record);
+// Appends the record's bytes as a GAME file stores them.
+void WriteGameRecord(std::string& out, const GameRecord& record);
 // Appends the game as PGN: its Result tag and one line of coordinate moves.
 void WritePgnGame(std::string& out, const GameRecord& record);
 // Appends the POS line of the current position as the position before move p.
