@@ -12,15 +12,15 @@ namespace {
 
 constexpr int PositionsPerGame = 64;
 
-enum class RecordStatus { Read, End, NoResult, TooLong, Cut };
+enum class RecordStatus { Read, End, Stray, NoResult, TooLong, Cut };
 
-// Reads one record's bytes into the record. A file ending inside the header word ends the file
-// (a stray last byte); a record with result bits 0 is not read further; one that claims more
+// Reads one record's bytes into the record. A stray last byte is told apart from the end of the
+// file; a record with result bits 0 is not read further; one that claims more
 // moves than a record holds, or is cut short inside its moves, is never read into the record.
 RecordStatus ReadRecordBytes(std::istream& in, GameRecord& record) {
   static uint8_t bytes[2 * MaxGameMoves];
   in.read(reinterpret_cast<char*>(bytes), 2);
-  if (in.gcount() < 2) return RecordStatus::End;
+  if (in.gcount() < 2) return in.gcount() ? RecordStatus::Stray : RecordStatus::End;
   uint16_t header = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
   int n = header & MoveCountMask;
   if (!(header & ResultDraw)) return RecordStatus::NoResult;
@@ -56,7 +56,8 @@ int CountGameRecords(std::istream& in) {
   while ((status = ReadRecordBytes(in, scratch)) == RecordStatus::Read) count++;
   in.clear();
   in.seekg(start);
-  return status == RecordStatus::End ? count : -(count + 1);
+  bool ended = status == RecordStatus::End || status == RecordStatus::Stray;  // a stray byte is no record
+  return ended ? count : -(count + 1);
 }
 
 bool IsGameStored(std::istream& gameFile, const GameRecord& record) {

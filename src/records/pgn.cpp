@@ -57,6 +57,44 @@ void ReadGameEndMarker(std::istream& in, const GameRecord& record) {
   }
 }
 
+// Reads one token of at most 10 characters; the characters that end it are left in the stream.
+void ReadToken(std::istream& in, char* buffer) {
+  int n = 0;
+  while (n < MoveTokenSize) {
+    int c = in.get();
+    if (c == EOF) break;
+    if (c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '{') {
+      in.unget();
+      break;
+    }
+    buffer[n++] = static_cast<char>(c);
+  }
+  buffer[n] = 0;
+}
+
+// Reads away what is not a move token: move numbers, dots, NAGs, comments and variations. True
+// at the start of a token; false at the end of the movetext (game-end marker or end of stream).
+bool NextToken(std::istream& in, const GameRecord& record) {
+  for (;;) {
+    in >> std::ws;
+    int c = in.get();
+    if (c == EOF) return false;
+    if (c == '*') {
+      if (record.ResultCode != '*') throw RecordError("Result * error");
+      return false;
+    }
+    if (c >= '0' && c <= '9') {
+      if (c != record.ResultText[0] || in.peek() != record.ResultText[1]) continue;  // a move-number digit
+      ReadGameEndMarker(in, record);
+      return false;
+    }
+    if (c == '{' || c == '(') SkipBalanced(in, static_cast<char>(c), c == '{' ? '}' : ')');
+    else if (c != '.' && c != '$') break;
+  }
+  in.unget();
+  return true;
+}
+
 uint16_t ResultBits(const GameRecord& record) {
   for (const ResultName& result : Results)
     if (std::strcmp(record.ResultText, result.text) == 0) return result.bits;
@@ -89,17 +127,7 @@ bool ReadPgnTags(std::istream& in, GameRecord& record) {
 }
 
 Move ReadMoveToken(std::istream& in, char* buffer) {
-  int n = 0;
-  while (n < MoveTokenSize) {
-    int c = in.get();
-    if (c == EOF) break;
-    if (c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '{') {
-      in.unget();
-      break;
-    }
-    buffer[n++] = static_cast<char>(c);
-  }
-  buffer[n] = 0;
+  ReadToken(in, buffer);
   return ParseSanMove(buffer);
 }
 
@@ -109,35 +137,19 @@ uint16_t ReadPgnGame(std::istream& in, GameRecord& record) {
   GameReplay replay(record);
   int p = 1;
   if (!ReadPgnTags(in, record)) return 0;
-  for (;;) {
-    in >> std::ws;
-    int c = in.get();
-    if (c == EOF) break;
-    if (c == '*') {
-      if (record.ResultCode != '*') throw RecordError("Result * error");
-      break;
-    }
-    if (c >= '0' && c <= '9') {
-      if (c == record.ResultText[0] && in.peek() == record.ResultText[1]) {
-        ReadGameEndMarker(in, record);
-        break;
-      }
-      continue;  // a move number, read away one digit at a time
-    }
-    if (c == '.' || c == '$' || c == '\n' || c == '\t') continue;
-    if (c == '{' || c == '(') {
-      SkipBalanced(in, static_cast<char>(c), c == '{' ? '}' : ')');
+  while (NextToken(in, record)) {
+    // Past the record's capacity (or the key history's room) moves are read away unparsed:
+    // they are neither played nor stored.
+    if (p > MaxGameMoves || !GameReplay::HasRoom()) {
+      ReadToken(in, record.Token);
       continue;
     }
-    in.unget();
     Move move = ReadMoveToken(in, record.Token);
     if (!move) {
       LogLine("%sERROR", record.Token);
       std::printf("move: %s, plyNo:%d\n", record.Token, p);
       return 0;
     }
-    // Past the record's capacity (or the key history's room) moves are neither played nor stored.
-    if (p > MaxGameMoves || !GameReplay::HasRoom()) continue;
     record.Moves[p - 1] = move;
     replay.Play(p++, record.Token);
   }
