@@ -5,7 +5,8 @@
 #                (address and undefined-behaviour checkers) running the fast and slow tests,
 #                then every fuzz target for TEST_FUZZ_SECONDS
 #   make bench   speed figures and the search node signature (build/tirvex_bench), and the
-#                endgame tables' generation time, size, probe time and memory
+#                endgame tables' generation time, size, probe time and memory, and the
+#                conversion commands on the master collection (tools/records_bench.sh)
 #   make match   20 games of 1 minute + 1 second against fairymax under xboard, with the score
 #   make fuzz    the libFuzzer targets (clang), FUZZ_SECONDS each (default 60)
 # Missing tools are installed with apt-get (as root), each only when its check fails.
@@ -23,6 +24,8 @@ export PATH := $(PATH):/usr/games
 BUILD_TOOLS := cmake:cmake g++:g++ cc:gcc dpkg:libgtest-dev dpkg:libzstd-dev dpkg:libgaviotatb-dev dpkg:gaviotatb
 MATCH_TOOLS := xboard:xboard xvfb-run:xvfb xauth:xauth fairymax:fairymax
 FUZZ_TOOLS := clang++:clang
+# pgn-extract replays the master collection as the record tests' independent oracle.
+RECORD_TOOLS := pgn-extract:pgn-extract
 
 define install
 	@missing=""; \
@@ -37,7 +40,7 @@ define install
 	fi
 endef
 
-.PHONY: all build run test bench match fuzz fuzz-build deps-build deps-match deps-fuzz egbb
+.PHONY: all build run test bench match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records egbb
 
 all: build
 
@@ -49,6 +52,9 @@ deps-match:
 
 deps-fuzz:
 	$(call install,$(FUZZ_TOOLS))
+
+deps-records:
+	$(call install,$(RECORD_TOOLS))
 
 build: deps-build
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
@@ -64,7 +70,7 @@ run: build egbb
 	cd run && ../$(BUILD)/tirvex
 
 # The xboard match runs alone so that no other test competes for the CPU during its games.
-test: build deps-match fuzz-build
+test: build deps-match deps-records fuzz-build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE xboard
 	cd $(BUILD) && ctest --output-on-failure -L xboard
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Sanitize -DTIRVEX_EGBB_TABLES=$(abspath $(BUILD))/egbb-tables \
@@ -76,6 +82,7 @@ test: build deps-match fuzz-build
 bench: build
 	$(BUILD)/tirvex_bench
 	tools/egbb/bench.sh $(BUILD)
+	tools/records_bench.sh $(BUILD)/tirvex
 
 fuzz-build: deps-fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Fuzz -DTIRVEX_FUZZ=ON > /dev/null

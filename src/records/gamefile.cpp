@@ -14,22 +14,36 @@ constexpr int PositionsPerGame = 64;
 
 enum class RecordStatus { Read, End, Stray, NoResult, TooLong, Cut };
 
-// Reads one record's bytes into the record. A stray last byte is told apart from the end of the
-// file; a record with result bits 0 is not read further; one that claims more
-// moves than a record holds, or is cut short inside its moves, is never read into the record.
-RecordStatus ReadRecordBytes(std::istream& in, GameRecord& record) {
-  static uint8_t bytes[2 * MaxGameMoves];
+// Reads a record's header word. A stray last byte is told apart from the end of the file; a
+// record with result bits 0, or one that claims more moves than a record holds, is refused.
+RecordStatus ReadRecordHeader(std::istream& in, uint16_t& header) {
+  uint8_t bytes[2];
   in.read(reinterpret_cast<char*>(bytes), 2);
   if (in.gcount() < 2) return in.gcount() ? RecordStatus::Stray : RecordStatus::End;
-  uint16_t header = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-  int n = header & MoveCountMask;
+  header = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
   if (!(header & ResultDraw)) return RecordStatus::NoResult;
-  if (n > MaxGameMoves) return RecordStatus::TooLong;
-  in.read(reinterpret_cast<char*>(bytes), 2 * n);
+  return (header & MoveCountMask) > MaxGameMoves ? RecordStatus::TooLong : RecordStatus::Read;
+}
+
+// Reads the moves that follow the header into the record, or steps over them when they are not
+// wanted; a record cut short inside its moves is never read into the record.
+RecordStatus ReadRecordMoves(std::istream& in, uint16_t header, GameRecord& record, bool wanted) {
+  static uint8_t bytes[2 * MaxGameMoves];
+  int n = header & MoveCountMask;
+  if (wanted) in.read(reinterpret_cast<char*>(bytes), 2 * n);
+  else in.ignore(2 * n);
   if (in.gcount() < 2 * n) return RecordStatus::Cut;
   record.Header = header;
-  for (int i = 0; i < n; i++) record.Moves[i] = static_cast<Move>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  for (int i = 0; wanted && i < n; i++) record.Moves[i] = static_cast<Move>(bytes[2 * i] | bytes[2 * i + 1] << 8);
   return RecordStatus::Read;
+}
+
+// The next record, its moves read when wanted(header) says so.
+template <typename Wanted>
+RecordStatus ReadRecordBytes(std::istream& in, GameRecord& record, Wanted wanted) {
+  uint16_t header = 0;
+  RecordStatus status = ReadRecordHeader(in, header);
+  return status == RecordStatus::Read ? ReadRecordMoves(in, header, record, wanted(header)) : status;
 }
 
 // The result code of a header word's result bits (1 black, 2 white, 3 draw).
@@ -40,7 +54,7 @@ std::string CorruptFileMessage(int k) { return "Game file corrupted! (error on g
 }  // namespace
 
 bool ReadGameRecord(std::istream& in, GameRecord& record) {
-  RecordStatus status = ReadRecordBytes(in, record);
+  RecordStatus status = ReadRecordBytes(in, record, [](uint16_t) { return true; });
   if (status == RecordStatus::NoResult) throw RecordError("WRONG RESULT");
   if (status != RecordStatus::Read) return false;
   SetResultText(ResultCodeOf(record.Header), record);
@@ -53,7 +67,7 @@ int CountGameRecords(std::istream& in) {
   static GameRecord scratch;
   int count = 0;
   RecordStatus status;
-  while ((status = ReadRecordBytes(in, scratch)) == RecordStatus::Read) count++;
+  while ((status = ReadRecordBytes(in, scratch, [](uint16_t) { return false; })) == RecordStatus::Read) count++;
   in.clear();
   in.seekg(start);
   bool ended = status == RecordStatus::End || status == RecordStatus::Stray;  // a stray byte is no record
@@ -67,7 +81,8 @@ bool IsGameStored(std::istream& gameFile, const GameRecord& record) {
   gameFile.seekg(0);
   bool found = false;
   for (int k = 1; !found; k++) {
-    RecordStatus status = ReadRecordBytes(gameFile, stored);
+    // Only a record with the same header word can be the same game.
+    RecordStatus status = ReadRecordBytes(gameFile, stored, [&](uint16_t header) { return header == record.Header; });
     if (status == RecordStatus::End) break;
     if (status == RecordStatus::NoResult) throw RecordError("WRONG RESULT");
     if (status != RecordStatus::Read) throw RecordError(CorruptFileMessage(k));
