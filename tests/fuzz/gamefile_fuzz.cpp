@@ -1,18 +1,11 @@
 // GAME file bytes through the readers and writers of game2pgn and game2pos: records are counted,
 // read, written as PGN and replayed for their POS lines without a crash, and every replay,
 // finished or stopped by an illegal stored move, leaves the initial position on the board.
-#include <cstring>
-#include <sstream>
-#include <string>
-#include "fuzz_support.h"
-#include "records/records.h"
+#include "records_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  FuzzStartup();
   static GameRecord record;
-  if (!SetupPosition(InitialFen)) std::abort();
-  PositionState start = Position;
-  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  std::istringstream in = StartRecordsFuzz(data, size);
   int count = CountGameRecords(in), read = 0;
   std::string text;
   try {
@@ -23,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         WriteGamePositions(text, record);
       } catch (const RecordError&) {
       }
-      if (std::memcmp(&start, &Position, sizeof start) != 0 || HistoryTop != 0) std::abort();
+      CheckBoardIsBack();
     }
   } catch (const RecordError&) {
     if (count >= 0) std::abort();  // only a record the count found corrupt may raise
