@@ -68,7 +68,8 @@ Move ReadMoveToken(std::istream& in, char* buffer);
 void SetResultText(char code, GameRecord& record);
 
 // ---- GAME and POS files ----
-// Reads the next record; false at the end of the file, also within a record (a cut record).
+// Reads the next record; false at the end of the file and at a record cut short or claiming more
+// than 1023 moves (never read into the record); result bits 0 raise "WRONG RESULT".
 bool ReadGameRecord(std::istream& in, GameRecord& record);
 // Records from the read position to the end, -k when record k is corrupt, -1 on a failed
 // stream; the read position is put back.
@@ -81,7 +82,8 @@ void WriteGameRecord(std::string& out, const GameRecord& record);
 void WritePgnGame(std::string& out, const GameRecord& record);
 // Appends the POS line of the current position as the position before move p.
 void WritePosLine(std::string& out, const GameRecord& record, int p);
-// The POS lines of the game's first min(n, 64) positions, written once the game has been checked.
+// The POS lines of the game's first min(n, 64) positions, appended as its moves are replayed and
+// checked; an illegal stored move raises an error (callers write a game's text once it is whole).
 void WriteGamePositions(std::string& out, const GameRecord& record);
 // The same lines, each into out[the first hexadecimal digit of its key].
 void WriteGamePositionsByKey(std::string (&out)[16], const GameRecord& record);
