@@ -185,7 +185,7 @@ constexpr Command Commands[] = {
     {"white", 5, EndsPondering, [] { SetSideToMove(White); }},
     {"black", 5, EndsPondering, [] { SetSideToMove(Black); }},
     {"eval", 0, Waits, EvalCommand},
-    // The conversions replay games on the board: a prediction on it goes first.
+    // A conversion ends pondering (taking the prediction back): most replay games on the board.
     {"pgn2pos", 0, EndsPondering, [] { ReadToolArguments(1); Pgn2Pos(CommandBuffer); }},
     {"pgn2game", 0, EndsPondering, [] { ReadToolArguments(2); Pgn2Game(CommandBuffer, SecondArgument); }},
     {"pgnlist2game", 0, EndsPondering, [] { ReadToolArguments(2); PgnList2Game(CommandBuffer, SecondArgument); }},
