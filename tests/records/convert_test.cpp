@@ -1,7 +1,7 @@
 // The conversion commands through the real binary, on the sample of master games and on
 // broken GAME and PGN files. Until a game castles (a castling adds a constant of its own), POS
 // keys are checked against the key of a fresh setup of the line's FEN plus the keys that moves
-// add for lost castling rights and for the en-passant square.
+// add for lost castling rights.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <csignal>
@@ -53,7 +53,7 @@ TEST(Conversions, PosLinesHoldTheFirst64PositionsOfEveryGameUnderTheirKeys) {
       EXPECT_EQ(result, record.ResultCode);
       EXPECT_EQ(ply, p);
       ASSERT_TRUE(SetupPosition(fen));
-      uint64_t expected = Position.PositionKey ^ (Position.EpSquare ? ZobristKeys[0][Position.EpSquare] : 0);
+      uint64_t expected = Position.PositionKey;
       for (auto [right, square] : RightKeySquares) expected ^= Position.CastleRights & right ? 0 : ZobristKeys[0][square];
       if (!castled) {
         EXPECT_EQ(key, expected) << line;
