@@ -61,6 +61,11 @@ inline constexpr Move MarkerBitbase = 0x32CB;
 
 // Castling rights bits.
 inline constexpr uint16_t RightWhiteShort = 1, RightWhiteLong = 2, RightBlackShort = 8, RightBlackLong = 16;
+inline constexpr uint16_t CastleRightBits[4] = {RightWhiteShort, RightWhiteLong, RightBlackShort, RightBlackLong};
+// Castling-right bit -> square of the key (in row 0 of the key table) that losing it adds.
+constexpr int RightKeySquare(uint16_t right) {
+  return right == RightWhiteShort ? G1 : right == RightWhiteLong ? C1 : right == RightBlackShort ? G8 : C8;
+}
 
 // ---- The running log ("Tirvex.log") and the clock, used by every floor ----
 void OpenLog();

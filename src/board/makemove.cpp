@@ -11,11 +11,6 @@ constexpr int EpOffset[2] = {-8, 8};  // captured pawn of an en-passant capture:
 constexpr int PromotedBase[4] = {10, 4, 8, 6};  // queen, knight, rook, bishop; minus SideToMove
 constexpr int PromotionGain[4] = {8, 2, 4, 2};
 
-// Castling-right bit -> square of its key in row 0 of the key table.
-constexpr int RightKeySquare(uint16_t right) {
-  return right == RightWhiteShort ? G1 : right == RightWhiteLong ? C1 : right == RightBlackShort ? G8 : C8;
-}
-
 struct CastleGeometry {
   int kingFrom, kingTo, rookFrom, rookTo;
   uint16_t ownWing, otherWing;

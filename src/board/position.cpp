@@ -201,6 +201,9 @@ const char* ParseFen(const char* text, PositionState& p) {
     rights |= right;
   }
   p.CastleRights = UsableRights(p, rights);
+  // Keyed as the move maker keys them: each right that is gone adds its key.
+  for (uint16_t right : CastleRightBits)
+    if (!(p.CastleRights & right)) p.PositionKey ^= ZobristKeys[0][RightKeySquare(right)];
   at = SkipBlanks(at);
   if (*at == '-') return at + 1;
   if (*at && at[1]) {

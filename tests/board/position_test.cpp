@@ -58,9 +58,10 @@ TEST(Position, SetupAndFenWriting) {
     }
     EXPECT_EQ(Fen(), c.written ? c.written : c.text);
     EXPECT_TRUE(PositionIsConsistent()) << c.text;
-    // The rights are not part of a setup's key; a usable en-passant square is.
-    EXPECT_EQ(Position.PositionKey ^ (Position.EpSquare ? ZobristKeys[0][Position.EpSquare] : 0), PieceKeyXor())
-        << c.text;
+    // Beyond the pieces, a setup's key holds a usable en-passant square and the rights that are gone.
+    uint64_t extra = Position.EpSquare ? ZobristKeys[0][Position.EpSquare] : 0;
+    for (uint16_t right : CastleRightBits) extra ^= Position.CastleRights & right ? 0 : ZobristKeys[0][RightKeySquare(right)];
+    EXPECT_EQ(Position.PositionKey ^ extra, PieceKeyXor()) << c.text;
   }
 }
 
