@@ -175,7 +175,8 @@ bool Ponder(Move reply) {
 
 }  // namespace
 
-// The root's table move when it is legal (and not a fail-low bound), else the search's own move,
+// The root's table move when it is legal (not a fail-low bound, nor a move the root search set
+// aside by the bitbases), else the search's own move,
 // else the best move of an interrupted first iteration, else the best-ordered legal move; a
 // position drawn by rule before the search, or without a legal move, gives its marker.
 Decision DecideMove(const TTSlot* slot) {
@@ -187,7 +188,8 @@ Decision DecideMove(const TTSlot* slot) {
   // An upper bound left by an iteration that failed low and was then interrupted names no
   // real best move: the last completed iteration's move is played instead.
   bool failedLow = slot && TTBound(slot) == BoundUpper && MoveIsLegal(searched);
-  if (slot && !failedLow && MoveIsLegal(TTMove(slot))) return {TTMove(slot), TTScore(slot)};
+  Move stored = slot ? TTMove(slot) : 0;
+  if (slot && !failedLow && MoveIsLegal(stored) && !RootExcludes(stored)) return {stored, TTScore(slot)};
   if (MoveIsLegal(searched)) return {searched, searchedScore};
   if (MoveIsLegal(PlyRecords[1].BestMove)) return {PlyRecords[1].BestMove, 0};
   return {any, 0};

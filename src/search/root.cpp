@@ -19,16 +19,26 @@ PlyRecord* const Root = &PlyRecords[1];
 
 enum class Verdict : uint8_t { None, Win, Draw, Loss };
 
+// The bitbases' score of the position on the board for the side to move, or BitbaseNoResult when
+// they are off, the window lies beyond them or the position is not one of theirs.
+int ProbeRootBitbases(int alpha, int beta) {
+  if (!BitbasesLoaded || !BitbaseProbing) return BitbaseNoResult;
+  if (Position.PawnCount[Black] + Position.PawnCount[White] > 3) return BitbaseNoResult;
+  if (alpha >= BitbaseWindow || beta <= -BitbaseWindow || PopCount(Position.Occupied) > 5) return BitbaseNoResult;
+  return ProbeBitbases();
+}
+
 // Bitbase verdict on the position after a root move, from the mover's side; score receives
 // the bitbase score for the opponent.
 Verdict JudgeByBitbases(int alpha, int beta, int& score) {
-  if (!BitbasesLoaded || !BitbaseProbing) return Verdict::None;
-  if (Position.PawnCount[Black] + Position.PawnCount[White] > 3) return Verdict::None;
-  if (alpha >= BitbaseWindow || beta <= -BitbaseWindow || PopCount(Position.Occupied) > 5) return Verdict::None;
-  int v = score = ProbeBitbases();
+  int v = score = ProbeRootBitbases(alpha, beta);
   if (v == BitbaseNoResult) return Verdict::None;
   return v == 0 ? Verdict::Draw : v > 0 ? Verdict::Loss : Verdict::Win;  // v is the opponent's score
 }
+
+// Set per search: the bitbases know the root position, so their filter of the root moves, not an
+// entry of the table (which a search without them may have stored), chooses among the moves.
+bool RootInBitbases;
 
 // Marks illegal root moves and, when the bitbases know the root moves, keeps only the best class of them;
 // of winning moves only those nearest to mate, so that a won ending is converted rather than drawn by the
@@ -70,7 +80,7 @@ void FilterRootMoves(int alpha, int beta) {
 
 // The root's answer from the table: a deep enough entry with a modest score and a move that is legal here.
 bool RootHashAnswers(int alpha, int beta) {
-  if (!ProbeIntoRecord(Root) || Root->HashDepth < IterationDepth) return false;
+  if (!ProbeIntoRecord(Root) || Root->HashDepth < IterationDepth || RootInBitbases) return false;
   int score = Root->HashScore;
   return EntryCutsOff(Root, alpha, beta) && score > -RootHashBound && score < RootHashBound &&
          MoveIsLegal(Root->HashMove);
@@ -246,6 +256,7 @@ int RootSearch(int alpha, int beta) {
 uint32_t IterativeDeepening() {
   PrepareRootSearch();
   if (uint16_t draw = DetectDraw(2)) return PackResult(-9999, draw);
+  RootInBitbases = ProbeRootBitbases(-ScoreMate, ScoreMate) != BitbaseNoResult;
   uint32_t result = PackResult(-9999, 0);
   int alpha = -ScoreMate, beta = ScoreMate;
   IterationDepth = 2;
@@ -307,6 +318,13 @@ uint32_t IterativeDeepening() {
     StopSearch = false;
     SearchStart = Now();
   }
+}
+
+bool RootExcludes(Move move) {
+  if (!Root->ListEnd) return false;
+  for (const MoveEntry* e = Root->ListStart; e < Root->ListEnd; ++e)
+    if (e->Move == move) return e->Score == ScoreIllegal;
+  return false;
 }
 
 int PrincipalVariationText(char* buffer, int n) {

@@ -118,6 +118,9 @@ int Quiesce(int depth, int ply, int alpha, int beta);
 int RootSearch(int alpha, int beta);
 // {score in the low 16 bits, move in the high 16 bits}.
 uint32_t IterativeDeepening();
+// True when the last root search set move aside: illegal, or not among the moves the bitbases
+// keep (the winning moves nearest to mate, or the drawing ones).
+bool RootExcludes(Move move);
 int PrincipalVariationText(char* buffer, int n);
 
 void Perft(int n);

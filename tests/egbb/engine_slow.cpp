@@ -3,20 +3,22 @@
 #include <gtest/gtest.h>
 #include <filesystem>
 #include <regex>
+#include "../search/search_support.h"
 #include "../support/engine_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// egbb/ in the engine's directory: the library and the test tables, linked.
-void LinkTables(const EngineProcess& engine) {
-  const fs::path egbb = fs::path(engine.Directory()) / "egbb";
+// egbb/ in the directory: the library and the test tables, linked.
+void LinkTables(const fs::path& directory) {
+  const fs::path egbb = directory / "egbb";
   fs::create_directories(egbb);
   fs::create_symlink(EGBB_LIBRARY, egbb / "egbbdll.so");
   for (const auto& file : fs::directory_iterator(TIRVEX_EGBB_TABLES))
     if (file.path().extension() == ".tvb") fs::create_symlink(file.path(), egbb / file.path().filename());
 }
+void LinkTables(const EngineProcess& engine) { LinkTables(fs::path(engine.Directory())); }
 
 int Count(const std::string& text, const std::regex& pattern) {
   return int(std::distance(std::sregex_iterator(text.begin(), text.end(), pattern), std::sregex_iterator()));
@@ -34,6 +36,39 @@ TEST(EgbbEngine, StartsWithTheTablesLoaded) {
   EXPECT_NE(engine.Output().find("EGBB_LOAD=1\nEGBB_CACHE=4\n"), std::string::npos) << engine.Output();
   EXPECT_EQ(engine.Output().find("EGBB ERROR"), std::string::npos);
   EXPECT_NE(engine.Output().find("eval score: 94\n"), std::string::npos);
+}
+
+// A table entry for the root stored by an earlier search that did not use the bitbases (the
+// opponent's search, with every move lost, searches on without them) names a winning move that
+// is not the nearest to mate: the engine still keeps to the nearest.
+TEST(EgbbEngine, AStaleTableEntryDoesNotOverruleTheBitbases) {
+  EngineProcess scratch;
+  LinkTables(fs::path(scratch.Directory()));
+  ASSERT_TRUE(LoadBitbases((scratch.Directory() + "/egbb/").c_str(), 4, 1));
+  ASSERT_TRUE(SetupGame("8/8/8/3rk3/8/8/8/1Q2K3 w - - 0 1"));
+  auto opponentScore = [](Move m) {
+    SaveBoardState(&PlyRecords[0]);
+    MakeMove(m, &PlyRecords[0]);
+    int score = ProbeBitbases();
+    UnmakeMove(m, &PlyRecords[0]);
+    return score;
+  };
+  MoveEntry list[MaxMovesPerList];
+  MoveEntry* end = GenerateMoves(list);
+  Move nearest = 0, slower = 0;
+  for (MoveEntry* e = list; e < end; e++) {
+    if (!MoveIsLegal(e->Move)) continue;
+    if (!nearest || opponentScore(e->Move) < opponentScore(nearest)) nearest = e->Move;
+  }
+  for (MoveEntry* e = list; e < end; e++)
+    if (MoveIsLegal(e->Move) && opponentScore(e->Move) < 0 && opponentScore(e->Move) > opponentScore(nearest))
+      slower = e->Move;
+  ASSERT_NE(slower, 0);
+  StoreTT(Position.PositionKey, Position.SideToMove, slower, 900, 6, BoundExact);
+  SearchResult = search_test::SearchCurrent(6).Best << 16;
+  Decision decision = DecideMove(ProbeTT(Position.PositionKey, Position.SideToMove));
+  EXPECT_EQ(opponentScore(decision.move), opponentScore(nearest));
+  BitbasesLoaded = false;
 }
 
 struct Ending {
