@@ -1,4 +1,200 @@
+// Opening book files and the book move: opening a book set, the key lookup by binary search
+// in one index bucket, the choice among the book's moves by the clock, and bookshow.
+//
+// Book files are input like any other: opening refuses an index that decreases or points
+// past the data file's records and a data file that ends inside a record, so that a lookup
+// never reads outside the index or the file.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cstdio>
+#include <cstring>
 #include "book/book.h"
+#include "book/little_endian.h"
+#include "movegen/movegen.h"
 
-// No book files are read yet: every position is out of book.
-Move getBookMove() { return 0; }
+BookSet PrimaryBook, SecondaryBook;
+
+namespace {
+
+constexpr size_t BookPathLimit = 255;
+
+// Closes the data file and forgets the index, the records and the record read last.
+void ResetBookFile(BookFile& file) {
+  if (file.DataOpen) close(file.Data);
+  std::memset(file.Index, 0, sizeof file.Index);
+  file.DataOpen = false;
+  file.RecordCount = 0;
+  file.HasCurrent = false;
+}
+
+// Reads the index file; false with the message set when it is missing or not of the format.
+bool LoadIndex(BookFile& file, const char* name, char* message, size_t size) {
+  std::FILE* index = std::fopen(name, "rb");
+  if (!index) {
+    std::snprintf(message, size, "Cannot load file: '%s'\n", name);
+    return false;
+  }
+  struct stat info;
+  static uint8_t bytes[BookIndexBytes + 1];
+  bool statted = fstat(fileno(index), &info) == 0;
+  bool read = statted && info.st_size == BookIndexBytes && std::fread(bytes, 1, sizeof bytes, index) == BookIndexBytes;
+  std::fclose(index);
+  if (!read) {
+    std::snprintf(message, size, statted ? "Wrong file format '%s'.\n" : "Cannot get file statistics: '%s'.\n", name);
+    return false;
+  }
+  for (int b = 0; b < BookBuckets; b++) file.Index[b] = static_cast<uint32_t>(LoadLittleEndian(bytes + 4 * b, 4));
+  return true;
+}
+
+// Opens the data file for lookups; false with the message set when it cannot be used.
+bool OpenData(BookFile& file, const char* name, char* message, size_t size) {
+  file.Data = open(name, O_RDONLY | O_CLOEXEC);
+  file.DataOpen = file.Data >= 0;
+  if (!file.DataOpen) {
+    std::snprintf(message, size, "Cannot open file: '%s'\n", name);
+    return false;
+  }
+  struct stat info;
+  if (fstat(file.Data, &info) != 0) {
+    std::snprintf(message, size, "Cannot get file statistics: '%s'.\n", name);
+    return false;
+  }
+  if (info.st_size % BookRecordSize != 0) {
+    std::snprintf(message, size, "Wrong file format '%s'.\n", name);
+    return false;
+  }
+  file.RecordCount = static_cast<uint64_t>(info.st_size) / BookRecordSize;
+  return true;
+}
+
+// Every bucket must lie within the records: entries never decrease nor pass the count.
+bool IndexFitsData(const BookFile& file) {
+  for (int b = 1; b < BookBuckets; b++)
+    if (file.Index[b] < file.Index[b - 1]) return false;
+  return file.Index[BookBuckets - 1] <= file.RecordCount;
+}
+
+// Opens the file pair base + ".mbx" / ".mbk"; a file pair that fails is left empty.
+bool OpenBookFile(BookFile& file, const char* base, BookSet& set) {
+  char index[sizeof set.RememberedDirectory + 16], data[sizeof index];
+  std::snprintf(index, sizeof index, "%s.mbx", base);
+  std::snprintf(data, sizeof data, "%s.mbk", base);
+  ResetBookFile(file);
+  bool opened = LoadIndex(file, index, set.Message, sizeof set.Message) &&
+                OpenData(file, data, set.Message, sizeof set.Message);
+  if (opened && !IndexFitsData(file)) {
+    std::snprintf(set.Message, sizeof set.Message, "Wrong file format '%s'.\n", index);
+    opened = false;
+  }
+  if (!opened) ResetBookFile(file);
+  return opened;
+}
+
+// The 47 stored key bits of record number n, or false when it cannot be read.
+bool ReadBookRecord(BookFile& file, uint64_t n, uint64_t* stored) {
+  uint8_t bytes[BookRecordSize];
+  file.Reads++;
+  if (pread(file.Data, bytes, BookRecordSize, static_cast<off_t>(n * BookRecordSize)) != BookRecordSize) return false;
+  *stored = LoadLittleEndian(bytes, BookRecordSize) & BookStoredKeyMask;
+  return true;
+}
+
+bool HasRecords(const BookSet& set, int side) { return set.Files[side].RecordCount > 0; }
+
+// Opens the set once more, from the colour subdirectory ("mw/" with white to move, "mb/" with
+// black) of the first directory that failed; only once in a run.
+void RetryBookSet(BookSet& set, int side) {
+  if (!set.RememberedDirectory[0]) return;
+  char directory[sizeof set.RememberedDirectory + 4];
+  std::snprintf(directory, sizeof directory, "%s%s", set.RememberedDirectory, side == White ? "mw/" : "mb/");
+  OpenBookSet(set, directory);
+  set.RememberedDirectory[0] = 0;
+}
+
+// Whether the set's file for the positions after a move of side has records, retrying once.
+bool BookUsable(BookSet& set, int side) {
+  if (!HasRecords(set, side ^ 1)) RetryBookSet(set, side);
+  return HasRecords(set, side ^ 1);
+}
+
+// Moves of the current position: all of them, or the evasions when in check.
+MoveEntry* GenerateBookCandidates(MoveEntry* list) {
+  CheckInfo check;
+  ComputeCheckers(&check);
+  return check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
+}
+
+}  // namespace
+
+bool OpenBookSet(BookSet& set, const char* directory) {
+  if (std::strlen(directory) > BookPathLimit) {
+    std::snprintf(set.Message, sizeof set.Message, "Book path is too long (max 255 characters accepted).");
+    return false;
+  }
+  char base[sizeof set.RememberedDirectory + 8];
+  std::snprintf(base, sizeof base, "%sbookbtm", directory);
+  // A set opened again forgets what it held, so a failure never leaves half of an old set.
+  ResetBookFile(set.Files[White]);
+  bool opened = OpenBookFile(set.Files[Black], base, set);
+  std::snprintf(base, sizeof base, "%sbookwtm", directory);
+  opened = opened && OpenBookFile(set.Files[White], base, set);
+  if (!opened && !set.RememberedDirectory[0])
+    std::snprintf(set.RememberedDirectory, sizeof set.RememberedDirectory, "%s", directory);
+  return opened;
+}
+
+bool BookContains(BookFile& file, uint64_t key) {
+  if (file.HasCurrent && file.CurrentKey == key) return true;
+  uint64_t bucket = key >> BookBucketShift, wanted = key & BookStoredKeyMask;
+  // Opening made sure that 0 <= first <= end <= RecordCount.
+  uint64_t first = bucket ? file.Index[bucket - 1] : 0, end = file.Index[bucket];
+  while (first < end) {
+    uint64_t middle = first + (end - first) / 2, stored;
+    if (!ReadBookRecord(file, middle, &stored)) return false;
+    file.HasCurrent = true;
+    file.CurrentKey = bucket << BookBucketShift | stored;
+    if (stored == wanted) return true;
+    if (wanted < stored) end = middle;
+    else first = middle + 1;
+  }
+  return false;
+}
+
+Move getBookMove() { return ChooseBookMove(Now()); }
+
+// The secondary book's moves are preferred; among the candidates, collected from the last
+// generated move to the first, the clock picks one. Only legal moves become candidates, so a
+// key that a book shares with the position after an illegal move is never played.
+Move ChooseBookMove(int64_t clock) {
+  int side = Position.SideToMove, next = side ^ 1;
+  bool secondary = BookUsable(SecondaryBook, side);
+  if (!BookUsable(PrimaryBook, side)) return 0;
+  MoveEntry list[MaxMovesPerList];
+  MoveEntry* end = GenerateBookCandidates(list);
+  Move secondaryMoves[MaxMovesPerList], primaryMoves[MaxMovesPerList];
+  int secondaryCount = 0, primaryCount = 0;
+  PlyRecord record;
+  SaveBoardState(&record);
+  for (MoveEntry* e = end; e-- > list;) {
+    MakeMove(e->Move, &record);
+    if (!KingAttackedAfterMove(e->Move, side)) {
+      if (secondary && BookContains(SecondaryBook.Files[next], Position.PositionKey))
+        secondaryMoves[secondaryCount++] = e->Move;
+      if (BookContains(PrimaryBook.Files[next], Position.PositionKey)) primaryMoves[primaryCount++] = e->Move;
+    }
+    UnmakeMove(e->Move, &record);
+  }
+  uint64_t pick = static_cast<uint64_t>(clock);
+  if (secondaryCount) return secondaryMoves[pick % secondaryCount];
+  if (primaryCount) return primaryMoves[pick % primaryCount];
+  return 0;
+}
+
+void BookShowCommand() {
+  int side = Position.SideToMove;
+  uint64_t key = Position.PositionKey;
+  std::printf("%s\n", BookContains(PrimaryBook.Files[side], key) ? "YES" : "NO");
+  std::printf("2: %s\n", BookContains(SecondaryBook.Files[side], key) ? "YES" : "NO");
+}

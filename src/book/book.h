@@ -1,6 +1,81 @@
-// Opening book: the move the engine plays from its books in the current game position.
+// Opening book and position databases: the book file pairs and the choice of a book move
+// while playing; the position statistics databases, the books built from them and the tool
+// commands that build and show them.
 #pragma once
+#include <cstdint>
 #include "board/board.h"
 
-// A book move for the current position, or 0 when the books have none.
+// ---- Book files ----
+// A book holds positions, not moves: the keys of the positions it recommends reaching. Each
+// side to move has its own file pair, since PositionKey leaves the side out:
+//   index ".mbx": BookBuckets little-endian 32-bit counts; entry b = records whose key's top
+//                 17 bits (its bucket) are at most b;
+//   data ".mbk":  6-byte records sorted by key: key bits 0-31, then bits 32-46 (bit 15 zero).
+inline constexpr int BookBuckets = 131072;
+inline constexpr int BookIndexBytes = BookBuckets * 4;
+inline constexpr int BookRecordSize = 6;
+inline constexpr int BookBucketShift = 47;
+inline constexpr uint64_t BookStoredKeyMask = (uint64_t(1) << BookBucketShift) - 1;
+
+struct BookFile {
+  uint32_t Index[BookBuckets];
+  bool DataOpen;         // the data file is open on descriptor Data
+  int Data;
+  uint64_t RecordCount;
+  bool HasCurrent;       // a record was read since the file was opened
+  uint64_t CurrentKey;   // the whole key of the record read last
+  uint64_t Reads;        // records read from the data file, for the benchmark's figures
+};
+
+// Number 0 is "bookbtm" (black to move), number 1 "bookwtm": indexed by SideToMove.
+struct BookSet {
+  char RememberedDirectory[300];  // the first directory that failed, for one later retry
+  char Message[512];              // the last opening error
+  BookFile Files[2];
+};
+
+// SecondaryBook ("2/" below the primary directory) is preferred when it knows a move.
+extern BookSet PrimaryBook, SecondaryBook;
+
+// Opens both file pairs of a book set from directory (empty or ending in '/'); on failure the
+// set's Message says why.
+bool OpenBookSet(BookSet& set, const char* directory);
+// Whether the file pair holds the key.
+bool BookContains(BookFile& file, uint64_t key);
+// The book move for the current position, or 0: a legal move whose resulting position is in
+// a book, chosen among the candidates by the millisecond clock.
 Move getBookMove();
+// getBookMove with the clock given.
+Move ChooseBookMove(int64_t clock);
+// bookshow: whether the current position is in each book.
+void BookShowCommand();
+
+// ---- Position statistics databases ----
+// DbRecord file layout (54 bytes, little-endian): key 8, packed placement 32, flags 1,
+// en-passant bit and first ply 1, white wins 4, black wins 4, draws 4.
+inline constexpr int DbRecordSize = 54;
+inline constexpr int DbPlacementBytes = 32;
+
+struct DbRecord {
+  uint64_t Key;
+  uint8_t Placement[DbPlacementBytes];  // 64 four-bit codes, told apart only by equality
+  uint8_t Flags;                        // bit 7 white to move, 6-3 KQkq, 0-2 en-passant file
+  uint8_t EpAndPly;                     // bit 7 en-passant square given, 0-6 first ply seen
+  uint32_t WhiteWins, BlackWins, Draws;
+};
+
+void EncodeDbRecord(const DbRecord& record, uint8_t* bytes);
+DbRecord DecodeDbRecord(const uint8_t* bytes);
+// Fills the record's placement, flags and en-passant bit from the four FEN fields at fen
+// (ending at the first tab or the end of the text).
+void PackFen(const char* fen, DbRecord& record);
+// White's expected result over the games counted; 0.5 when there are none.
+double RecordScore(double whiteWins, double blackWins, double draws);
+
+// The tool commands, reading and writing files in the working directory.
+// dbcreate: "name_black.db" and "name_white.db" from a key-sorted POS file.
+void DbCreateCommand(const char* input, const char* name);
+// bookcreate: "bookbtm" and "bookwtm" from "black.db" and "white.db".
+void BookCreateCommand();
+// dbshow (bisection) and dbshowlin (scan with sort checks): the current position's statistics.
+void DbShowCommand(bool linear);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "book/book.h"
 #include "engine/engine.h"
 #include "eval/eval.h"
 #include "records/records.h"
@@ -132,8 +133,7 @@ void TestCommand() {
 }
 
 // The tool commands read their argument words: the first into CommandBuffer, the second into
-// SecondArgument. The book and database tools come later; until then they only consume their
-// arguments.
+// SecondArgument.
 void ReadToolArguments(int count) {
   if (count > 0) ReadWord(CommandBuffer, CommandBufferSize);
   if (count > 1) ReadWord(SecondArgument, CommandBufferSize);
@@ -191,11 +191,11 @@ constexpr Command Commands[] = {
     {"pgnlist2game", 0, EndsPondering, [] { ReadToolArguments(2); PgnList2Game(CommandBuffer, SecondArgument); }},
     {"game2pgn", 0, EndsPondering, [] { ReadToolArguments(2); Game2Pgn(CommandBuffer, SecondArgument); }},
     {"game2pos", 0, EndsPondering, [] { ReadToolArguments(2); Game2Pos(CommandBuffer, SecondArgument); }},
-    {"bookshow", 0, Waits, Ignore},
-    {"dbshow", 0, Waits, Ignore},
-    {"dbshowlin", 0, Waits, Ignore},
-    {"bookcreate", 0, Waits, Ignore},
-    {"dbcreate", 0, Waits, [] { ReadToolArguments(2); }},
+    {"bookshow", 0, Waits, BookShowCommand},
+    {"dbshow", 0, Waits, [] { DbShowCommand(false); }},
+    {"dbshowlin", 0, Waits, [] { DbShowCommand(true); }},
+    {"bookcreate", 0, Waits, BookCreateCommand},
+    {"dbcreate", 0, Waits, [] { ReadToolArguments(2); DbCreateCommand(CommandBuffer, SecondArgument); }},
     {"benchmark", 0, Waits, Benchmark},
     {"benchmarkspeed", 0, Waits, BenchmarkSpeed},
     {"perft", 0, Waits, PerftCommand},

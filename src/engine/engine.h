@@ -70,8 +70,7 @@ struct Configuration {
   char bitbasePath[ConfigLineSize + 1] = "";
   int bitbaseCache = 4;  // megabytes
   int bitbaseLoad = 1;
-  bool bookOpened = false;
-  char bookError[512] = "";
+  bool bookOpened = false;  // the primary book set opened; PrimaryBook says why not
 };
 // Applies the "Tirvex.ini" lines of file (the books named are opened at once).
 void ReadConfiguration(std::FILE* file, Configuration& config);

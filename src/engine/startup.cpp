@@ -3,13 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include "book/book.h"
 #include "engine/engine.h"
 #include "eval/eval.h"
 #include "search/search.h"
 
 namespace {
-
-constexpr int BookPathLimit = 255;
 
 // Reads and discards count words of the interface's handshake replies.
 void SkipWords(int count) {
@@ -30,17 +29,14 @@ void TrimPath(const char* value, char* path) {
   path[length] = 0;
 }
 
-// Opens the two opening-book sets from directory and from its subdirectory "2/"; the primary
-// set's success is what start-up reports. The book files are not read yet: this is where the
-// book sets will be opened, so no book opens and the error text stays empty, except for a
-// directory longer than the book set can hold.
-bool OpenBooks(const char* directory, Configuration& config) {
-  if (std::strlen(directory) > BookPathLimit) {
-    std::snprintf(config.bookError, sizeof config.bookError, "Book path is too long (max 255 characters accepted).");
-    return false;
-  }
-  config.bookError[0] = 0;
-  return false;
+// Opens the two opening-book sets: the primary from directory, the secondary from its
+// subdirectory "2/". Only the primary set's success counts: the secondary book is optional.
+bool OpenBooks(const char* directory) {
+  char secondary[ConfigLineSize + 4];
+  std::snprintf(secondary, sizeof secondary, "%s2/", directory);
+  bool opened = OpenBookSet(PrimaryBook, directory);
+  OpenBookSet(SecondaryBook, secondary);
+  return opened;
 }
 
 // Integer value: leading blanks and a sign allowed, reading stops at the first non-digit;
@@ -54,7 +50,7 @@ void ApplyConfigLine(const char* line, Configuration& config) {
   char path[ConfigLineSize + 2];
   if (!std::strncmp(line, "BOOK_PATH=", 10)) {
     TrimPath(line + 10, path);
-    config.bookOpened = OpenBooks(path, config);
+    config.bookOpened = OpenBooks(path);
   } else if (!std::strncmp(line, "EGBB_PATH=", 10)) {
     TrimPath(line + 10, config.bitbasePath);
   } else if (!std::strncmp(line, "EGBB_CACHE=", 11)) {
@@ -81,8 +77,8 @@ void ReadConfigurationFile(Configuration& config) {
 // The book and bitbase status lines printed after the handshake.
 void ReportBooksAndBitbases(const Configuration& config) {
   if (!config.bookOpened) {
-    std::printf("BOOK ERROR: %s\n", config.bookError);
-    LogLine("BOOK ERROR: %s", config.bookError);
+    std::printf("BOOK ERROR: %s\n", PrimaryBook.Message);
+    LogLine("BOOK ERROR: %s", PrimaryBook.Message);
   }
   if (!BitbasesLoaded) {
     std::printf("EGBB ERROR: endgame bitbases not loaded. Check EGBB_PATH in 'Tirvex.ini' file.\n");
