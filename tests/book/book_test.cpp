@@ -140,6 +140,23 @@ TEST(BookLookup, RefusesMalformedAndCorruptFiles) {
   ResetBooks();
 }
 
+TEST(BookLookup, OpeningASetAgainClosesWhatItHeld) {
+  TempDirectory good, broken;
+  WriteBook(good.path + "bookbtm", {0x10});
+  WriteBook(good.path + "bookwtm", {0x20});
+  WriteBook(broken.path + "bookwtm", {0x20});  // and no bookbtm
+  auto openFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  ResetBooks();
+  ASSERT_TRUE(OpenBookSet(PrimaryBook, good.path.c_str()));
+  auto opened = openFiles();
+  for (int i = 0; i < 5; i++) ASSERT_TRUE(OpenBookSet(PrimaryBook, good.path.c_str()));
+  EXPECT_EQ(openFiles(), opened);
+  EXPECT_FALSE(OpenBookSet(PrimaryBook, broken.path.c_str()));
+  EXPECT_EQ(openFiles(), opened - 2);
+  EXPECT_FALSE(BookContains(PrimaryBook.Files[White], 0x20));
+  ResetBooks();
+}
+
 TEST(BookMove, RetriesFromTheColourSubdirectoryOnceOnly) {
   // Columns: the side to move after the moves played, the subdirectory the retry opens, the
   // book's position, and whether that book exists before the first probe.
