@@ -9,6 +9,7 @@
 #                conversion commands on the master collection (tools/records_bench.sh)
 #   make match   20 games of 1 minute + 1 second against fairymax under xboard, with the score
 #   make fuzz    the libFuzzer targets (clang), FUZZ_SECONDS each (default 60)
+#   make book    an opening book from PGN games: make book PGN=games.pgn [BOOK=run/book]
 # Missing tools are installed with apt-get (as root), each only when its check fails.
 
 BUILD := build
@@ -16,6 +17,10 @@ SANITIZE_BUILD := build-sanitize
 FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS := 60
 TEST_FUZZ_SECONDS := 10
+# The default book, built by make run from the shipped master games when it is missing.
+DEFAULT_PGN := data/masters_5000.pgn.gz
+PGN := $(DEFAULT_PGN)
+BOOK := run/book
 JOBS := 2
 export PATH := $(PATH):/usr/games
 
@@ -40,7 +45,7 @@ define install
 	fi
 endef
 
-.PHONY: all build run test bench match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records egbb
+.PHONY: all build run book test bench match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records egbb
 
 all: build
 
@@ -67,7 +72,11 @@ egbb: build
 	cp $(BUILD)/egbbdll.so run/egbb/
 
 run: build egbb
+	@tools/makebook.sh --missing $(BUILD)/tirvex $(DEFAULT_PGN) run/book
 	cd run && ../$(BUILD)/tirvex
+
+book: build
+	tools/makebook.sh $(BUILD)/tirvex $(PGN) $(BOOK)
 
 # The xboard match runs alone so that no other test competes for the CPU during its games.
 test: build deps-match deps-records fuzz-build

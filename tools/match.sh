@@ -10,9 +10,10 @@
 #
 # Exits 1 when a game ended by an illegal move, a time forfeit, a false result claim, a
 # crash or a disconnect, when Tirvex.log shows that a move was refused ("MakeRealMove
-# ILLEGAL"), when no prediction came true while pondering ("GOOD PONDER"), or when Tirvex
-# scored no point at all (a sign error would lose every game). Exits 77 when xboard,
-# xvfb-run or fairymax is missing, except under CI (CI=true), where that is a failure.
+# ILLEGAL") or no book move followed by a search, when no prediction came true while
+# pondering ("GOOD PONDER"), or when Tirvex scored no point at all (a sign error would lose
+# every game). Exits 77 when xboard, xvfb-run or fairymax is missing, except under CI
+# (CI=true), where that is a failure.
 # The games, xboard's debug file and the engine's log are kept in the fifth argument's
 # directory when one is given (otherwise in a temporary directory that is removed).
 set -u
@@ -44,6 +45,10 @@ fi
 mkdir -p "$work/engine" "$work/home"
 rm -f "$work/games.pgn" "$work/debug.txt" "$work/engine/Tirvex.log"
 cp "$source_dir/run/Tirvex.ini" "$work/engine/Tirvex.ini"
+# Tirvex plays from the default book, built from the shipped games when missing.
+"$source_dir/tools/makebook.sh" --missing "$binary" "$source_dir/data/masters_5000.pgn.gz" "$source_dir/run/book" ||
+  { echo "match: the default book could not be built"; exit 1; }
+ln -sfn "$source_dir/run/book" "$work/engine/book"
 
 # A game of at most 200 moves a side lasts at most both clocks with their increments or new
 # controls; the limit doubles that and adds time for xboard to start the engines.
@@ -80,6 +85,11 @@ if grep -E 'exited unexpectedly|Illegal move|rejected by' "$work/debug.txt" 2> /
 fi
 if grep -h 'MakeRealMove ILLEGAL' "$work/engine/Tirvex.log" 2> /dev/null; then
   fail "Tirvex refused a move (see the lines above)"
+fi
+# The log shows book moves and then the search taking over.
+if ! awk '/^move \(book\)/ { book = 1 } book && /^start engine/ { found = 1 } END { exit !found }' \
+  "$work/engine/Tirvex.log" 2> /dev/null; then
+  fail "Tirvex.log shows no book move followed by a search"
 fi
 
 if ! grep -q 'GOOD PONDER' "$work/engine/Tirvex.log" 2> /dev/null; then

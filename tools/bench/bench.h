@@ -3,3 +3,4 @@
 int BenchPerft();
 int BenchEval();
 int BenchSearch();
+int BenchBook();

@@ -1,4 +1,4 @@
-// tirvex_bench perft|eval|search|all: speed figures and the search node signature.
+// tirvex_bench perft|eval|search|book|all: speed figures and the search node signature.
 #include <cstdio>
 #include <cstring>
 #include "bench.h"
@@ -15,5 +15,6 @@ int main(int argc, char** argv) {
   if (all || std::strcmp(what, "perft") == 0) status |= BenchPerft();
   if (all || std::strcmp(what, "eval") == 0) status |= BenchEval();
   if (all || std::strcmp(what, "search") == 0) status |= BenchSearch();
+  if (all || std::strcmp(what, "book") == 0) status |= BenchBook();
   return status;
 }
