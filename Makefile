@@ -29,7 +29,7 @@ export PATH := $(PATH):/usr/games
 BUILD_TOOLS := cmake:cmake g++:g++ cc:gcc dpkg:libgtest-dev dpkg:libzstd-dev dpkg:libgaviotatb-dev dpkg:gaviotatb
 MATCH_TOOLS := xboard:xboard xvfb-run:xvfb xauth:xauth fairymax:fairymax
 FUZZ_TOOLS := clang++:clang
-# pgn-extract replays the master collection as the record tests' independent oracle.
+# pgn-extract replays the master collection as the record and book tests' independent oracle.
 RECORD_TOOLS := pgn-extract:pgn-extract
 
 define install
