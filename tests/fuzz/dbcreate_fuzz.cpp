@@ -1,5 +1,5 @@
-// dbcreate on any text as its POS file: lines of any length and content, sorted or not; the
-// databases it writes are then read by bookcreate and the book by the lookup.
+// dbcreate on any text as its POS file (lines of any length and content, sorted or not); the
+// databases it writes then go through bookcreate and the book through the lookup.
 #include <fstream>
 #include "book/book.h"
 #include "fuzz_support.h"
