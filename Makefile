@@ -89,6 +89,7 @@ test: build deps-match deps-records fuzz-build
 	tools/fuzz.sh $(FUZZ_BUILD) $(TEST_FUZZ_SECONDS)
 
 bench: build
+	@tools/makebook.sh --missing $(BUILD)/tirvex $(DEFAULT_PGN) run/book
 	$(BUILD)/tirvex_bench
 	tools/egbb/bench.sh $(BUILD)
 	tools/records_bench.sh $(BUILD)/tirvex
