@@ -46,9 +46,9 @@ fail() {
 
 # Seconds since the epoch with milliseconds, and the time since a start.
 now() { date +%s.%N; }
-since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }
+since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.3f", b - a }'; }
 # count per second over a duration
-rate() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.0f", t > 0 ? n / t : 0 }'; }
+rate() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.0f", (t > 0 ? n / t : 0) }'; }
 
 # Runs one tool command in the engine, started as from a console (the first word is not
 # xboard), in the scratch directory; the output goes to a file.
