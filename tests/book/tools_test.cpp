@@ -32,7 +32,7 @@ std::string PosLine(uint64_t key, const char* fen, char result, int ply) {
 Bytes DbRecords(std::vector<std::vector<uint64_t>> records) {
   Bytes bytes;
   for (auto& r : records) {
-    Put(bytes, r[0], 8), Put(bytes, 0, 33), Put(bytes, r[1], 1);
+    Put(bytes, r[0], 8), bytes.resize(bytes.size() + 33), Put(bytes, r[1], 1);
     for (int i = 2; i < 5; i++) Put(bytes, r[i], 4);
   }
   return bytes;
