@@ -10,7 +10,11 @@
 #   make match   20 games of 1 minute + 1 second against fairymax under xboard, with the score
 #   make fuzz    the libFuzzer targets (clang), FUZZ_SECONDS each (default 60)
 #   make book    an opening book from PGN games: make book PGN=games.pgn [BOOK=run/book]
-# Missing tools are installed with apt-get (as root), each only when its check fails.
+#   make install the engine, launcher, book, tables, man page and xboard menu entry under
+#                $(DESTDIR)$(PREFIX) (PREFIX=/usr/local by default); make uninstall removes them
+#   make deb     the Debian package build/tirvex_VERSION_ARCH.deb (installs under /usr)
+# Missing tools are installed with apt-get (through sudo when not root), each only when its
+# check fails.
 
 BUILD := build
 SANITIZE_BUILD := build-sanitize
@@ -22,6 +26,8 @@ DEFAULT_PGN := data/masters_5000.pgn.gz
 PGN := $(DEFAULT_PGN)
 BOOK := run/book
 JOBS := 2
+PREFIX ?= /usr/local
+DESTDIR ?=
 export PATH := $(PATH):/usr/games
 
 # "command:package" installs package when command is missing; "dpkg:package" when the
@@ -31,6 +37,10 @@ MATCH_TOOLS := xboard:xboard xvfb-run:xvfb xauth:xauth fairymax:fairymax
 FUZZ_TOOLS := clang++:clang
 # pgn-extract replays the master collection as the record and book tests' independent oracle.
 RECORD_TOOLS := pgn-extract:pgn-extract
+DEB_TOOLS := dpkg-shlibdeps:dpkg-dev strip:binutils
+PACKAGE_TEST_TOOLS := lintian:lintian
+# apt-get runs through sudo for a user who is not root.
+SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
 define install
 	@missing=""; \
@@ -41,11 +51,12 @@ define install
 	done; \
 	if [ -n "$$missing" ]; then \
 	  echo "installing:$$missing"; \
-	  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing > /dev/null; \
+	  $(SUDO) apt-get update -qq && $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing > /dev/null; \
 	fi
 endef
 
 .PHONY: all build run book test bench match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records egbb
+.PHONY: install uninstall deb deps-deb deps-package-test
 
 all: build
 
@@ -60,6 +71,12 @@ deps-fuzz:
 
 deps-records:
 	$(call install,$(RECORD_TOOLS))
+
+deps-deb:
+	$(call install,$(DEB_TOOLS))
+
+deps-package-test:
+	$(call install,$(PACKAGE_TEST_TOOLS))
 
 build: deps-build
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release > /dev/null
@@ -78,14 +95,15 @@ run: build egbb
 book: build
 	tools/makebook.sh $(BUILD)/tirvex $(PGN) $(BOOK)
 
-# The xboard match runs alone so that no other test competes for the CPU during its games.
-test: build deps-match deps-records fuzz-build
-	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE xboard
-	cd $(BUILD) && ctest --output-on-failure -L xboard
+# The xboard match runs alone so that no other test competes for the CPU during its games; the
+# package test, which runs make install and make deb on the release build, runs after it.
+test: build deps-match deps-records fuzz-build deps-deb deps-package-test
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'xboard|package'
+	cd $(BUILD) && ctest --output-on-failure -L 'xboard|package'
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Sanitize -DTIRVEX_EGBB_TABLES=$(abspath $(BUILD))/egbb-tables \
 	  -DTIRVEX_EGBB_GENERATOR=$(abspath $(BUILD))/tirvex_egbbgen > /dev/null
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
-	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS) -LE xboard
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'xboard|package'
 	tools/fuzz.sh $(FUZZ_BUILD) $(TEST_FUZZ_SECONDS)
 
 bench: build
@@ -100,6 +118,15 @@ fuzz-build: deps-fuzz
 
 fuzz: fuzz-build
 	tools/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+install: build
+	tools/package/install.sh install "$(DESTDIR)" "$(PREFIX)" $(BUILD)
+
+uninstall:
+	tools/package/install.sh uninstall "$(DESTDIR)" "$(PREFIX)"
+
+deb: build deps-deb
+	@tools/package/deb.sh $(BUILD)
 
 match: build deps-match
 	tools/match.sh $(BUILD)/tirvex 20 1 1 $(BUILD)/match

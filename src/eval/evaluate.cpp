@@ -274,8 +274,9 @@ int KingDanger(const EvalCounters& counters) {
 
 }  // namespace
 
-// Static score of the Position in centipawns, positive when good for the side to move.
-int Evaluate() {
+// Static score of the Position in centipawns, positive when good for the side to move. Its
+// mobility and king-attack terms count bits: one version for each kind of processor.
+POPCOUNT_CLONES int Evaluate() {
   const int phase = MaterialPhase();
   const int pawns = Position.PawnCount[White] + Position.PawnCount[Black];
   // Trivial draws: bare minor material, and rook and minor against rook.
