@@ -56,7 +56,7 @@ define install
 endef
 
 .PHONY: all build run book test bench match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records egbb
-.PHONY: install uninstall deb deps-deb deps-package-test
+.PHONY: install uninstall deb package-data deps-deb deps-package-test
 
 all: build
 
@@ -119,14 +119,20 @@ fuzz-build: deps-fuzz
 fuzz: fuzz-build
 	tools/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-install: build
-	tools/package/install.sh install "$(DESTDIR)" "$(PREFIX)" $(BUILD)
+# What is installed besides the programs: the endgame tables, each made only when missing, in
+# the directory that the table tests read too.
+PACKAGE_TABLES = $(BUILD)/egbb-tables
+package-data: build
+	$(BUILD)/tirvex_egbbgen $(PACKAGE_TABLES)
+
+install: package-data
+	tools/package/install.sh install "$(DESTDIR)" "$(PREFIX)" $(BUILD) "" $(PACKAGE_TABLES)
 
 uninstall:
 	tools/package/install.sh uninstall "$(DESTDIR)" "$(PREFIX)"
 
-deb: build deps-deb
-	@tools/package/deb.sh $(BUILD)
+deb: package-data deps-deb
+	@tools/package/deb.sh $(BUILD) "" $(PACKAGE_TABLES)
 
 match: build deps-match
 	tools/match.sh $(BUILD)/tirvex 20 1 1 $(BUILD)/match

@@ -85,11 +85,12 @@ for program in $(find "$stage" -type f \( -name '*.so' -o -perm -u+x \) -exec sh
   for library in $(objdump -p "$program" | awk '/NEEDED/ { print $2 }'); do
     owner=$(dpkg -S "*/$library" 2> /dev/null | grep "/$multiarch/$library\$" | head -1 | cut -d: -f1)
     [ -n "$owner" ] || fail "no package holds $library"
-    field Depends | grep -q -E "(^|, )$owner( |,|\$)" || fail "Depends lacks $owner, which holds $library for ${program#"$stage"}"
+    field Depends | tr ',' '\n' | awk '{ print $1 }' | grep -q -x -F "$owner" || fail "Depends lacks $owner, which holds $library for ${program#"$stage"}"
   done
 done
 # --contents lists what the staged install holds: modes, paths and link targets.
-dpkg-deb --contents "$deb" | awk '{ path = $6; sub("/$", "", path); print $1, path, $8 }' | grep -v ' \. ' |
+dpkg-deb --contents "$deb" |
+  awk '{ path = $6; sub("/$", "", path); if (path != ".") print $1, path ($7 == "->" ? " " $8 : "") }' |
   sort > "$work/package.list"
 (cd "$stage" && find . -mindepth 1 -printf '%M %p %l\n') | sed 's/ $//' | sort > "$work/install.list"
 diff "$work/install.list" "$work/package.list" > "$work/list.diff" || { cat "$work/list.diff"; fail "package and install differ"; }
