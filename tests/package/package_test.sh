@@ -113,6 +113,11 @@ if [ "${CI:-}" = true ]; then
   grep -q '^move (book)' "$work/xhome/.local/share/tirvex/Tirvex.log" 2> /dev/null ||
     fail "no book move in the per-user log of the installed engine"
   [ -z "$(ls -A "$work/xboard")" ] || fail "the installed engine wrote into xboard's folder"
+  # The engine menu: xboard adds installed engines to its list at start, and -fe picks one
+  # of the list by name (an unknown name starts fairymax instead).
+  (cd "$work/xboard" && HOME="$work/xhome" timeout 120 xvfb-run -a xboard -fe tirvex -scp fairymax -sd "$work" \
+    -matchGames 1 -tc 0:03 -sgf "$work/menu.pgn" -xexit -debug -nameOfDebugFile "$work/menu.txt" > /dev/null 2>&1)
+  grep -q '^StartChildProcess (dir=".") tirvex' "$work/menu.txt" 2> /dev/null || fail "tirvex is not in xboard's engine menu"
   apt-get purge -y -qq tirvex > "$work/apt.out" 2>&1 || { cat "$work/apt.out"; fail "apt-get purge failed"; }
   ! dpkg -s tirvex > /dev/null 2>&1 && [ ! -e /usr/games/tirvex ] || fail "the package was not removed"
 fi
