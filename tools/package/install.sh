@@ -27,7 +27,7 @@ umask 022
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 package="$source_dir/tools/package"
 mode=$1
-root="$2$3"
+destdir=$2
 games="$3/games"
 lib="$3/lib/games/tirvex"
 share="$3/share/games/tirvex"
@@ -37,8 +37,8 @@ man="$3/share/man/man6/tirvex.6.gz"
 book_files=(bookwtm.mbx bookwtm.mbk bookbtm.mbx bookbtm.mbk)
 
 if [ "$mode" = uninstall ]; then
-  rm -f "$root/games/tirvex" "$2$man" "$2$plugins/tirvex.eng"
-  rm -rf "$2$lib" "$2$share" "$2$doc"
+  rm -f "$destdir$games/tirvex" "$destdir$man" "$destdir$plugins/tirvex.eng"
+  rm -rf "$destdir$lib" "$destdir$share" "$destdir$doc"
   exit 0
 fi
 
@@ -51,36 +51,36 @@ seconds=$(git -C "$source_dir" log -1 --format=%ct -- VERSION 2> /dev/null || tr
 seconds=${seconds:-$(date +%s)}
 maintainer=$(sed -n 's/^Maintainer: //p' "$package/control")
 
-mkdir -p "$2$games" "$2$lib" "$2$share" "$2$plugins" "$2$doc" "$(dirname "$2$man")"
-install -m 0755 "$package/tirvex.sh" "$2$games/tirvex"
-install -m 0755 "$build/tirvex" "$2$lib/tirvex"
-install -m 0644 "$package/tirvex.eng" "$2$plugins/tirvex.eng"
-install -m 0644 "$package/copyright" "$2$doc/copyright"
+mkdir -p "$destdir$games" "$destdir$lib" "$destdir$share" "$destdir$plugins" "$destdir$doc" "$(dirname "$destdir$man")"
+install -m 0755 "$package/tirvex.sh" "$destdir$games/tirvex"
+install -m 0755 "$build/tirvex" "$destdir$lib/tirvex"
+install -m 0644 "$package/tirvex.eng" "$destdir$plugins/tirvex.eng"
+install -m 0644 "$package/copyright" "$destdir$doc/copyright"
 
 # The defaults: run/Tirvex.ini with the absolute paths of the book and tables installed.
 ini=(-e "")
 if [ -n "$book" ]; then
-  mkdir -p "$2$share/book"
-  for file in "${book_files[@]}"; do install -m 0644 "$book/$file" "$2$share/book/$file"; done
+  mkdir -p "$destdir$share/book"
+  for file in "${book_files[@]}"; do install -m 0644 "$book/$file" "$destdir$share/book/$file"; done
   ini+=(-e "s|^BOOK_PATH=.*|BOOK_PATH=$share/book|")
 fi
 if [ -n "$tables" ]; then
-  mkdir -p "$2$share/egbb"
-  install -m 0644 "$build/egbbdll.so" "$2$lib/egbbdll.so"
-  install -m 0644 "$tables"/*.tvb "$2$share/egbb/"
-  ln -sfn "$(realpath -m --relative-to="$share/egbb" "$lib/egbbdll.so")" "$2$share/egbb/egbbdll.so"
+  mkdir -p "$destdir$share/egbb"
+  install -m 0644 "$build/egbbdll.so" "$destdir$lib/egbbdll.so"
+  install -m 0644 "$tables"/*.tvb "$destdir$share/egbb/"
+  ln -sfn "$(realpath -m --relative-to="$share/egbb" "$lib/egbbdll.so")" "$destdir$share/egbb/egbbdll.so"
   ini+=(-e "s|^EGBB_PATH=.*|EGBB_PATH=$share/egbb|")
 fi
-sed "${ini[@]}" "$source_dir/run/Tirvex.ini" > "$2$share/Tirvex.ini"
-chmod 0644 "$2$share/Tirvex.ini"
+sed "${ini[@]}" "$source_dir/run/Tirvex.ini" > "$destdir$share/Tirvex.ini"
+chmod 0644 "$destdir$share/Tirvex.ini"
 
 sed -e "s|@VERSION@|$version|g" -e "s|@DATE@|$(date -u -d "@$seconds" +%Y-%m-%d)|g" \
   -e "s|@GAMES@|$games|g" -e "s|@LIB@|$lib|g" -e "s|@SHARE@|$share|g" -e "s|@PLUGINS@|$plugins|g" \
-  "$package/tirvex.6" | gzip -9n > "$2$man"
+  "$package/tirvex.6" | gzip -9n > "$destdir$man"
 {
   printf 'tirvex (%s) unstable; urgency=medium\n\n' "$version"
   printf '  * Tirvex %s: the engine, its opening book and endgame tables, the tirvex\n' "$version"
   printf '    command, the man page and the entry of the xboard engine menu.\n\n'
   printf ' -- %s  %s\n' "$maintainer" "$(date -u -R -d "@$seconds")"
-} | gzip -9n > "$2$doc/changelog.gz"
-chmod 0644 "$2$man" "$2$doc/changelog.gz"
+} | gzip -9n > "$destdir$doc/changelog.gz"
+chmod 0644 "$destdir$man" "$destdir$doc/changelog.gz"
