@@ -119,20 +119,22 @@ fuzz-build: deps-fuzz
 fuzz: fuzz-build
 	tools/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# What is installed besides the programs: the endgame tables, each made only when missing, in
-# the directory that the table tests read too.
+# What is installed besides the programs, each made only when missing: the default book from
+# the shipped games, and the endgame tables in the directory that the table tests read too.
+PACKAGE_BOOK = $(BUILD)/book
 PACKAGE_TABLES = $(BUILD)/egbb-tables
 package-data: build
+	@tools/makebook.sh --missing $(BUILD)/tirvex $(DEFAULT_PGN) $(PACKAGE_BOOK)
 	$(BUILD)/tirvex_egbbgen $(PACKAGE_TABLES)
 
 install: package-data
-	tools/package/install.sh install "$(DESTDIR)" "$(PREFIX)" $(BUILD) "" $(PACKAGE_TABLES)
+	tools/package/install.sh install "$(DESTDIR)" "$(PREFIX)" $(BUILD) $(PACKAGE_BOOK) $(PACKAGE_TABLES)
 
 uninstall:
 	tools/package/install.sh uninstall "$(DESTDIR)" "$(PREFIX)"
 
 deb: package-data deps-deb
-	@tools/package/deb.sh $(BUILD) "" $(PACKAGE_TABLES)
+	@tools/package/deb.sh $(BUILD) $(PACKAGE_BOOK) $(PACKAGE_TABLES)
 
 match: build deps-match
 	tools/match.sh $(BUILD)/tirvex 20 1 1 $(BUILD)/match

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds the Debian package of Tirvex with dpkg-deb alone (no debhelper, no network):
 #
-#   tools/package/deb.sh <build dir> [book dir] [tables dir]
+#   tools/package/deb.sh <build dir> <book dir> <tables dir>
 #
 # The files are those of `make install` with PREFIX=/usr, staged in <build dir>/deb/debian/tirvex
 # (the layout dpkg-shlibdeps expects), their programs stripped as Debian strips them. The
@@ -19,7 +19,7 @@ arch=$(dpkg --print-architecture)
 output="$build/tirvex_${version}_$arch.deb"
 
 rm -rf "$work"
-"$package/install.sh" install "$stage" /usr "$build" "${2:-}" "${3:-}"
+"$package/install.sh" install "$stage" /usr "$build" "$2" "$3"
 
 mapfile -t programs < <(find "$stage" -type f -name 'tirvex' -path '*/lib/*' -o -type f -name '*.so')
 strip --remove-section=.comment --remove-section=.note --strip-unneeded "${programs[@]}"

@@ -2,7 +2,7 @@
 # Installs Tirvex under DESTDIR/PREFIX laid out like Debian's chess engines, or removes what
 # it installed:
 #
-#   tools/package/install.sh install <destdir> <prefix> <build dir> [book dir] [tables dir]
+#   tools/package/install.sh install <destdir> <prefix> <build dir> <book dir> <tables dir>
 #   tools/package/install.sh uninstall <destdir> <prefix>
 #
 #   PREFIX/games/tirvex                        the launcher, the command users type
@@ -22,7 +22,7 @@
 # them whole, with the three files installed elsewhere; directories shared with other
 # programs stay.
 set -euo pipefail
-umask 022
+umask 022  # files 0644 and directories 0755, whatever the caller's umask
 
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 package="$source_dir/tools/package"
@@ -43,36 +43,27 @@ if [ "$mode" = uninstall ]; then
 fi
 
 build=$4
-book=${5:-}
-tables=${6:-}
+book=$5
+tables=$6
 version=$(cat "$source_dir/VERSION")
 # The release date: the last change of VERSION (the time now outside a git checkout).
 seconds=$(git -C "$source_dir" log -1 --format=%ct -- VERSION 2> /dev/null || true)
 seconds=${seconds:-$(date +%s)}
 maintainer=$(sed -n 's/^Maintainer: //p' "$package/control")
 
-mkdir -p "$destdir$games" "$destdir$lib" "$destdir$share" "$destdir$plugins" "$destdir$doc" "$(dirname "$destdir$man")"
+mkdir -p "$destdir$games" "$destdir$lib" "$destdir$share/book" "$destdir$share/egbb" "$destdir$plugins" \
+  "$destdir$doc" "$(dirname "$destdir$man")"
 install -m 0755 "$package/tirvex.sh" "$destdir$games/tirvex"
 install -m 0755 "$build/tirvex" "$destdir$lib/tirvex"
 install -m 0644 "$package/tirvex.eng" "$destdir$plugins/tirvex.eng"
 install -m 0644 "$package/copyright" "$destdir$doc/copyright"
-
-# The defaults: run/Tirvex.ini with the absolute paths of the book and tables installed.
-ini=(-e "")
-if [ -n "$book" ]; then
-  mkdir -p "$destdir$share/book"
-  for file in "${book_files[@]}"; do install -m 0644 "$book/$file" "$destdir$share/book/$file"; done
-  ini+=(-e "s|^BOOK_PATH=.*|BOOK_PATH=$share/book|")
-fi
-if [ -n "$tables" ]; then
-  mkdir -p "$destdir$share/egbb"
-  install -m 0644 "$build/egbbdll.so" "$destdir$lib/egbbdll.so"
-  install -m 0644 "$tables"/*.tvb "$destdir$share/egbb/"
-  ln -sfn "$(realpath -m --relative-to="$share/egbb" "$lib/egbbdll.so")" "$destdir$share/egbb/egbbdll.so"
-  ini+=(-e "s|^EGBB_PATH=.*|EGBB_PATH=$share/egbb|")
-fi
-sed "${ini[@]}" "$source_dir/run/Tirvex.ini" > "$destdir$share/Tirvex.ini"
-chmod 0644 "$destdir$share/Tirvex.ini"
+for file in "${book_files[@]}"; do install -m 0644 "$book/$file" "$destdir$share/book/$file"; done
+install -m 0644 "$build/egbbdll.so" "$destdir$lib/egbbdll.so"
+install -m 0644 "$tables"/*.tvb "$destdir$share/egbb/"
+ln -sfn "$(realpath -m --relative-to="$share/egbb" "$lib/egbbdll.so")" "$destdir$share/egbb/egbbdll.so"
+# The defaults: run/Tirvex.ini with the absolute paths of the installed book and tables.
+sed -e "s|^BOOK_PATH=.*|BOOK_PATH=$share/book|" -e "s|^EGBB_PATH=.*|EGBB_PATH=$share/egbb|" \
+  "$source_dir/run/Tirvex.ini" > "$destdir$share/Tirvex.ini"
 
 sed -e "s|@VERSION@|$version|g" -e "s|@DATE@|$(date -u -d "@$seconds" +%Y-%m-%d)|g" \
   -e "s|@GAMES@|$games|g" -e "s|@LIB@|$lib|g" -e "s|@SHARE@|$share|g" -e "s|@PLUGINS@|$plugins|g" \
@@ -83,4 +74,3 @@ sed -e "s|@VERSION@|$version|g" -e "s|@DATE@|$(date -u -d "@$seconds" +%Y-%m-%d)
   printf '    command, the man page and the entry of the xboard engine menu.\n\n'
   printf ' -- %s  %s\n' "$maintainer" "$(date -u -R -d "@$seconds")"
 } | gzip -9n > "$destdir$doc/changelog.gz"
-chmod 0644 "$destdir$man" "$destdir$doc/changelog.gz"
