@@ -91,11 +91,11 @@ extern Bitboard EpToggleR90[64], EpToggleR45[64], EpToggleL45[64];
 // Square of the least significant set bit; an empty set answers 63 (h1).
 inline int LowestSquare(Bitboard b) { return b ? 63 - std::countr_zero(b) : 63; }
 inline int PopCount(Bitboard b) { return std::popcount(b); }
-// Marks the definition of a hot function that counts bits: it is compiled twice, with the processor's
-// population-count instruction and without it, each with its callees inlined, and the loader
-// picks the version the processor can run, so that one program runs on every x86-64 machine
-// at the speed of the newer ones. Clang (the fuzz build) cannot combine the two attributes and
-// builds the portable version alone.
+// Marks the definition of a hot function that counts bits: it is compiled twice, with the
+// processor's population-count instruction and without it, each with its callees inlined, and
+// the loader picks the version the processor can run, so that one program runs on every x86-64
+// machine at the speed of the newer ones. Clang (the fuzz build) cannot combine the two
+// attributes and builds the portable version alone.
 #if defined(__x86_64__) && !defined(__clang__)
 #define POPCOUNT_CLONES __attribute__((target_clones("popcnt", "default"), flatten))
 #else
