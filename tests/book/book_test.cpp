@@ -4,15 +4,11 @@
 #include <functional>
 #include "book/book.h"
 #include "book_helpers.h"
-#include "eval/eval.h"
-#include "movegen/movegen.h"
 
 using namespace book_test;
 
 namespace {
 
-const bool TablesReady = (InitTables(), InitPhaseTables(), true);
-constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 constexpr uint64_t Bucket(uint64_t b) { return b << 47; }
 
 // Both book sets empty, nothing remembered for a retry.
@@ -21,12 +17,6 @@ void ResetBooks() {
     OpenBookSet(*set, "/nonexistent/");
     set->RememberedDirectory[0] = 0;
   }
-}
-
-std::string Text(Move m) {
-  char text[8] = "";
-  if (m) MoveToText(m, text);
-  return text;
 }
 
 TEST(BookLookup, FindsKeysByBucketAndBisection) {
@@ -112,13 +102,13 @@ TEST(BookMove, RetriesFromTheColourSubdirectoryOnceOnly) {
     std::string base = dir.path + row.subdirectory + "book", after = base + (*row.played ? "wtm" : "btm");
     auto writeBooks = [&] {
       WriteBook(base + "btm", {}), WriteBook(base + "wtm", {});
-      WriteBook(after, {KeyAfter(StartFen, std::string(row.played) + " " + row.move)});
+      WriteBook(after, {KeyAfter(InitialFen, std::string(row.played) + " " + row.move)});
     };
     if (row.early) writeBooks();
-    KeyAfter(StartFen, row.played);
+    KeyAfter(InitialFen, row.played);
     EXPECT_EQ(Text(ChooseBookMove(0)), row.early ? row.move : "") << row.move;
     writeBooks();
-    KeyAfter(StartFen, row.played);
+    KeyAfter(InitialFen, row.played);
     EXPECT_EQ(Text(ChooseBookMove(0)), row.early ? row.move : "") << row.move;
   }
   ResetBooks();
@@ -126,18 +116,17 @@ TEST(BookMove, RetriesFromTheColourSubdirectoryOnceOnly) {
 
 TEST(BookMove, TheClockPicksAmongTheSecondBooksMovesFirst) {
   TempDirectory primary, secondary;
-  WriteBook(primary.path + "bookbtm", {KeyAfter(StartFen, "c2c4")});
-  WriteBook(secondary.path + "bookbtm", {KeyAfter(StartFen, "g1f3"), KeyAfter(StartFen, "e2e4"), KeyAfter(StartFen, "d2d4")});
+  WriteBook(primary.path + "bookbtm", {KeyAfter(InitialFen, "c2c4")});
+  WriteBook(secondary.path + "bookbtm", {KeyAfter(InitialFen, "g1f3"), KeyAfter(InitialFen, "e2e4"), KeyAfter(InitialFen, "d2d4")});
   for (TempDirectory* d : {&primary, &secondary}) WriteBook(d->path + "bookwtm", {});
   ResetBooks();
   ASSERT_TRUE(OpenBookSet(PrimaryBook, primary.path.c_str()));
   ASSERT_TRUE(OpenBookSet(SecondaryBook, secondary.path.c_str()));
   // The candidates come in the reverse of the generator's order.
-  SetupPosition(StartFen);
-  MoveEntry list[256];
+  SetupPosition(InitialFen);
   std::vector<std::string> candidates;
-  for (MoveEntry* e = GenerateMoves(list); e-- > list;)
-    if (Text(e->Move) == "g1f3" || Text(e->Move) == "e2e4" || Text(e->Move) == "d2d4") candidates.push_back(Text(e->Move));
+  for (Move m : LegalMoves())
+    if (Contains("g1f3 e2e4 d2d4", Text(m))) candidates.insert(candidates.begin(), Text(m));
   ASSERT_EQ(candidates.size(), 3u);
   for (int64_t clock : {0, 1, 2, 5, 1000001}) EXPECT_EQ(Text(ChooseBookMove(clock)), candidates[clock % 3]) << clock;
 

@@ -3,14 +3,10 @@
 // counts pgn-extract takes from the same games, and bookshow must answer as the filter says.
 #include <gtest/gtest.h>
 #include <map>
-#include <regex>
-#include "../support/engine_process.h"
 #include "book_helpers.h"
-#include "eval/eval.h"
 
 namespace {
 
-const bool TablesReady = (InitTables(), InitPhaseTables(), true);
 constexpr const char* PgnExtract = "/usr/games/pgn-extract";
 
 struct Stats {
@@ -60,7 +56,7 @@ std::map<std::string, Stats> OracleCounts(const std::string& pgn, int* games, in
 TEST(BookPipeline, StatisticsAndBookAgreeWithPgnExtract) {
   if (access(PgnExtract, X_OK) != 0) GTEST_SKIP() << "pgn-extract is not installed (make test installs it)";
   EngineProcess engine;
-  const std::string dir = engine.Directory() + "/";
+  const std::string& dir = engine.Directory();
   Output("gzip -dc " TIRVEX_SOURCE_DIR "/data/masters_5000.pgn.gz | awk '/^\\[Event /{n++} n<=300' > " + dir + "s.pgn");
   std::string stages = Output(TIRVEX_SOURCE_DIR "/tools/makebook.sh " TIRVEX_BINARY " " + dir + "s.pgn " + dir + "book " + dir);
   int games = 0, positions = 0;
@@ -86,10 +82,8 @@ TEST(BookPipeline, StatisticsAndBookAgreeWithPgnExtract) {
     ASSERT_NE(answers, std::sregex_iterator()) << line;
     std::smatch m = *answers;
     ++answers;
-    char text[128];
     book_test::KeyAfter(InitialFen, line);
-    WriteFen(text);
-    std::string fen = FourFields(text);
+    std::string fen = FourFields(Fen());
     const int* c = counts[fen].counts;
     int total = c[0] + c[1] + c[2];
     found += total > 0;

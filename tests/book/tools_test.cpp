@@ -1,26 +1,16 @@
 // Through the real binary: dbcreate on POS files, bookcreate and dbshow/dbshowlin on databases
 // written byte by byte, the start-up message of a corrupt book, and book moves in a game.
 #include <gtest/gtest.h>
-#include "../support/engine_process.h"
 #include "book_helpers.h"
-#include "eval/eval.h"
 
 using namespace book_test;
 
 namespace {
 
-const bool TablesReady = (InitTables(), InitPhaseTables(), true);
-constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -";
 constexpr const char* AfterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3";
 
-// Runs the commands after the handshake; returns what was printed after the start-up lines.
-std::string RunTools(EngineProcess& engine, const std::string& commands) {
-  engine.Start();
-  engine.Send(std::string(XboardHandshake) + commands + "quit\n");
-  engine.Finish();
-  const std::string& out = engine.Output();
-  return out.substr(out.find('\n', out.find("EGBB ERROR")) + 1);
-}
+// What the commands printed after the start-up lines.
+std::string Printed(const EngineRun& run) { return run.out.substr(run.out.find('\n', run.out.find("EGBB ERROR")) + 1); }
 
 std::string PosLine(uint64_t key, const char* fen, char result, int ply) {
   char line[256];
@@ -29,8 +19,8 @@ std::string PosLine(uint64_t key, const char* fen, char result, int ply) {
 }
 
 // Database records: key, a placement of zeros, flags 0, ply, and the three counts.
-Bytes DbRecords(std::vector<std::vector<uint64_t>> records) {
-  Bytes bytes;
+std::string DbRecords(std::vector<std::vector<uint64_t>> records) {
+  std::string bytes;
   for (auto& r : records) {
     Put(bytes, r[0], 8), bytes.resize(bytes.size() + 33), Put(bytes, r[1], 1);
     for (int i = 2; i < 5; i++) Put(bytes, r[i], 4);
@@ -39,14 +29,13 @@ Bytes DbRecords(std::vector<std::vector<uint64_t>> records) {
 }
 
 TEST(DbCreate, MergesOnePositionsLinesAndPacksItsFen) {
-  EngineProcess engine;
   uint64_t key = 0x0123456789ABCDEF;
-  engine.WriteFile("in.pos", PosLine(key, AfterE4, 'W', 5) + PosLine(key, AfterE4, 'D', 3) +
-                                 PosLine(key, AfterE4, 'B', 9) + PosLine(key + 1, StartFen, 'W', 1));
-  EXPECT_EQ(RunTools(engine, "dbcreate in.pos t\n"),
+  ToolRun run("dbcreate in.pos t\n", {{"in.pos", PosLine(key, AfterE4, 'W', 5) + PosLine(key, AfterE4, 'D', 3) +
+                                                     PosLine(key, AfterE4, 'B', 9) + PosLine(key + 1, InitialFen, 'W', 1)}});
+  EXPECT_EQ(Printed(run),
             "creating new database 't_black.db':  0%\b\b\b\b100%\b\b\b\b100%... done.\n"
             "creating new database 't_white.db':  0%\b\b\b\b100%\b\b\b\b100%... done.\ncreated.\n");
-  Bytes black = ReadBytes(engine.Directory() + "/t_black.db"), white = ReadBytes(engine.Directory() + "/t_white.db");
+  std::string black = run.File("t_black.db"), white = run.File("t_white.db");
   ASSERT_EQ(black.size(), 54u);
   ASSERT_EQ(white.size(), 54u);
   EXPECT_EQ(Get(black, 0, 8), key);
@@ -54,14 +43,14 @@ TEST(DbCreate, MergesOnePositionsLinesAndPacksItsFen) {
   // (four) and then 0-3 (one to four); the rest of the 64 codes 15.
   std::string expected = "FCAEBACFDDDDDDDD3333372337777077796485469", packed;
   expected.resize(64, 'F');
-  for (int i = 8; i < 40; i++) packed += "0123456789ABCDEF"[black[i] >> 4], packed += "0123456789ABCDEF"[black[i] & 15];
+  char hex[3];
+  for (int i = 8; i < 40; i++) std::snprintf(hex, sizeof hex, "%02X", unsigned(Get(black, i, 1))), packed += hex;
   EXPECT_EQ(packed, expected);
-  EXPECT_EQ(black[40], 0x78 | 4);  // black to move, KQkq, en-passant file e
-  EXPECT_EQ(black[41], 0x80 | 3);  // an en-passant square, first seen at ply 3
-  EXPECT_EQ(Bytes(black.begin() + 42, black.end()), Bytes({1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}));
+  EXPECT_EQ(Get(black, 40, 1), 0x78u | 4);  // black to move, KQkq, en-passant file e
+  EXPECT_EQ(Get(black, 41, 1), 0x80u | 3);  // an en-passant square, first seen at ply 3
+  for (int at : {42, 46, 50}) EXPECT_EQ(Get(black, at, 4), 1u);  // one win each, one draw
   EXPECT_EQ(Get(white, 0, 8), key + 1);
-  EXPECT_EQ(white[40], 0xF8);
-  EXPECT_EQ(white[41], 1);
+  EXPECT_EQ(Get(white, 40, 2), 0x01F8u);  // white to move, KQkq, no en-passant square; ply 1
 }
 
 TEST(DbCreate, ReportsBadInputAndKeepsOneRecordPerKey) {
@@ -69,7 +58,7 @@ TEST(DbCreate, ReportsBadInputAndKeepsOneRecordPerKey) {
   std::string header = "creating new database 't_black.db':  0%";
   struct { std::string input, command, output; std::vector<uint64_t> keys; int lastPly; } rows[] = {
       // The line count of the message counts the lines of black to move only.
-      {PosLine(1, StartFen, 'W', 1) + PosLine(2, AfterE4, 'W', 2) + x + PosLine(4, AfterE4, 'B', 2), "in.pos t",
+      {PosLine(1, InitialFen, 'W', 1) + PosLine(2, AfterE4, 'W', 2) + x + PosLine(4, AfterE4, 'B', 2), "in.pos t",
        header + "\nparse error skipped line: 2\n" + x + "\b\b\b\b100%\b\b\b\b100%... done.\n", {2, 4}, 2},
       // The pending record is still written, when two of the three lines were read.
       {PosLine(10, AfterE4, 'W', 2) + unsorted + PosLine(11, AfterE4, 'W', 2), "in.pos t",
@@ -79,40 +68,37 @@ TEST(DbCreate, ReportsBadInputAndKeepsOneRecordPerKey) {
       {"", "missing.pos t", "Cannot open file statistics: missing.pos\n\n", {}, 0},
       {"", "in.pos nodir/t", "Cannot create file: 'nodir/t_black.db'\n\n", {}, 0}};
   for (const auto& row : rows) {
-    EngineProcess engine;
-    engine.WriteFile("in.pos", row.input);
-    EXPECT_EQ(RunTools(engine, "dbcreate " + row.command + "\n").substr(0, row.output.size()), row.output);
-    Bytes black = ReadBytes(engine.Directory() + "/t_black.db");
+    ToolRun run("dbcreate " + row.command + "\n", {{"in.pos", row.input}});
+    EXPECT_EQ(Printed(run).substr(0, row.output.size()), row.output);
+    std::string black = run.File("t_black.db");
     ASSERT_EQ(black.size(), 54 * row.keys.size()) << row.input;
     for (size_t i = 0; i < row.keys.size(); i++) EXPECT_EQ(Get(black, 54 * i, 8), row.keys[i]);
     if (!black.empty()) {
-      EXPECT_EQ(black[black.size() - 13] & 0x7F, row.lastPly) << row.input;
+      EXPECT_EQ(Get(black, black.size() - 13, 1) & 0x7F, uint64_t(row.lastPly)) << row.input;
     }
   }
 }
 
 TEST(BookCreate, KeepsEarlyPositionsThatScoredForTheMoverAndIndexesThem) {
-  EngineProcess engine;
   uint64_t b5 = uint64_t(5) << 47;
   // Black to move (after a white move) is kept above 0.5 for white, white to move below; by ply 41.
-  WriteBytes(engine.Directory() + "/black.db", DbRecords({{0x10, 20, 3, 1, 0}, {0x20, 42, 3, 1, 0}, {b5 | 1, 3, 1, 1, 1},
-                                                           {b5 | 2, 10, 2, 0, 1}, {b5 | 0x7FFF00000003, 41, 1, 0, 1}}));
-  WriteBytes(engine.Directory() + "/white.db", DbRecords({{0x30, 2, 0, 1, 0}, {0x40, 2, 1, 0, 0}}));
+  ToolRun run("bookcreate\n", {{"black.db", DbRecords({{0x10, 20, 3, 1, 0}, {0x20, 42, 3, 1, 0}, {b5 | 1, 3, 1, 1, 1},
+                                                       {b5 | 2, 10, 2, 0, 1}, {b5 | 0x7FFF00000003, 41, 1, 0, 1}})},
+                               {"white.db", DbRecords({{0x30, 2, 0, 1, 0}, {0x40, 2, 1, 0, 0}})}});
   // Scores over all records: (10 + 3 / 2) / 16 and 1 / 2.
-  EXPECT_EQ(RunTools(engine, "bookcreate\n"),
-            "Generating bookbtm...\nbookbtm: 0.718750\nGenerating bookwtm...\nbookwtm: 0.500000\ncreated.\n");
-  Bytes data = ReadBytes(engine.Directory() + "/bookbtm.mbk"), index = ReadBytes(engine.Directory() + "/bookbtm.mbx");
-  EXPECT_EQ(data, Bytes({0x10, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0xFF, 0x7F}));
+  EXPECT_EQ(Printed(run), "Generating bookbtm...\nbookbtm: 0.718750\nGenerating bookwtm...\nbookwtm: 0.500000\ncreated.\n");
+  EXPECT_EQ(run.File("bookbtm.mbk"), BookData({0x10, b5 | 2, b5 | 0x7FFF00000003}));
+  std::string index = run.File("bookbtm.mbx");
   ASSERT_EQ(index.size(), 524288u);
   for (int b : {0, 1, 4, 5, 131071}) EXPECT_EQ(Get(index, 4 * b, 4), b < 5 ? 1u : 3u) << b;
-  EXPECT_EQ(ReadBytes(engine.Directory() + "/bookwtm.mbk"), Bytes({0x30, 0, 0, 0, 0, 0}));
-  EngineProcess fresh;  // the databases are made empty, and so are the books
-  EXPECT_EQ(RunTools(fresh, "bookcreate\n"),
+  EXPECT_EQ(run.File("bookwtm.mbk"), BookData({0x30}));
+  // The databases are made empty, and so are the books.
+  EXPECT_EQ(Printed(ToolRun("bookcreate\n")),
             "Generating bookbtm...\nbookbtm: 0.500000\nGenerating bookwtm...\nbookwtm: 0.500000\ncreated.\n");
 }
 
 TEST(DbShow, FindsTheCurrentPositionByBisectionAndByScan) {
-  Bytes white = DbRecords({{0, 1, 1, 0, 0}, {KeyAfter(StartFen, ""), 1, 5, 2, 3}, {~0ull, 1, 1, 1, 1}});
+  std::string white = DbRecords({{0, 1, 1, 0, 0}, {KeyAfter(InitialFen, ""), 1, 5, 2, 3}, {~0ull, 1, 1, 1, 1}});
   std::string found = "\nw: 5, b: 2, d: 3, score: 0.650000\n", sortError = "\nSort ERROR: current: 0, prev: 0";
   struct { std::string commands, end; } rows[] = {
       {"dbshow\n", found}, {"dbshowlin\n", sortError + found},
@@ -120,11 +106,9 @@ TEST(DbShow, FindsTheCurrentPositionByBisectionAndByScan) {
       {"force\ne2e4\ne7e5\ndbshowlin\n", sortError + "\nrecord not found.\n"},
       {"force\ne2e4\ndbshow\n", "\nrecord not found.\n"}};  // black to move: black.db, made empty
   for (const auto& row : rows) {
-    EngineProcess engine;
-    WriteBytes(engine.Directory() + "/white.db", white);
-    std::string out = RunTools(engine, row.commands);
+    std::string out = Printed(ToolRun(row.commands, {{"white.db", white}}));
     EXPECT_EQ(out.substr(out.size() - std::min(out.size(), row.end.size())), row.end) << row.commands;
-    EXPECT_NE(out.find("8 r n b q k b n r"), std::string::npos);
+    EXPECT_TRUE(Contains(out, "8 r n b q k b n r"));
   }
 }
 
@@ -133,35 +117,36 @@ TEST(BookInPlay, PlaysFromTheBookThenSearches) {
   // knight on e2 pinned, a book with only the position after Nc3 has no legal move.
   const char* pinned = "4k3/4r3/8/8/8/8/4N3/4K3 w - -";
   struct { const char* fen; std::vector<const char*> lines; const char* move; } rows[] = {
-      {StartFen, {"e2e4", "e2e4 c7c5 g1f3"}, "e2e4"}, {pinned, {"e2c3"}, ""}};
+      {InitialFen, {"e2e4", "e2e4 c7c5 g1f3"}, "e2e4"}, {pinned, {"e2c3"}, ""}};
   for (const auto& row : rows) {
     EngineProcess engine;
     std::vector<uint64_t> keys;
     for (const char* line : row.lines) keys.push_back(KeyAfter(row.fen, line));
-    WriteBook(engine.Directory() + "/book/bookbtm", keys);
-    WriteBook(engine.Directory() + "/book/bookwtm", {});
+    WriteBook(engine.Directory() + "book/bookbtm", keys);
+    WriteBook(engine.Directory() + "book/bookwtm", {});
     engine.WriteFile("Tirvex.ini", "BOOK_PATH=book\n");
     engine.Start();
-    engine.Send(std::string(XboardHandshake) + "setboard " + row.fen + "\nlevel 0 1 0\ntime 100\notim 100\nbookshow\ngo\n");
+    engine.Send(Session(std::string("setboard ") + row.fen + "\nlevel 0 1 0\ntime 100\notim 100\nbookshow\ngo\n"));
     ASSERT_TRUE(engine.WaitForOutput("move "));
     if (*row.move) {
       EXPECT_TRUE(engine.WaitForLog(std::string("move (book) ") + row.move));
-      EXPECT_NE(engine.Output().find("NO\n2: NO\nmove e2e4\n"), std::string::npos);
+      EXPECT_TRUE(Contains(engine.Output(), "NO\n2: NO\nmove e2e4\n"));
       engine.Send("force\nbookshow\ne7e5\ngo\n");
       EXPECT_TRUE(engine.WaitForLog("bookMove 0\nstart engine"));
       EXPECT_TRUE(engine.WaitForOutput("YES\n2: NO\n"));
     } else {
-      EXPECT_NE(engine.Log().find("bookMove 0\nstart engine"), std::string::npos);
+      EXPECT_TRUE(Contains(engine.Log(), "bookMove 0\nstart engine"));
     }
-    EXPECT_EQ(engine.Output().find("Illegal"), std::string::npos);
+    EXPECT_FALSE(Contains(engine.Output(), "Illegal"));
     EXPECT_EQ(engine.Finish(), 0);
   }
   // A book that cannot be used is reported at start-up.
   EngineProcess engine;
-  WriteBook(engine.Directory() + "/book/bookbtm", {});
+  WriteBook(engine.Directory() + "book/bookbtm", {});
   engine.WriteFile("Tirvex.ini", "BOOK_PATH= book \n");
-  EXPECT_EQ(RunTools(engine, ""), "");
-  EXPECT_NE(engine.Output().find("feature done=1\nBOOK ERROR: Cannot load file: 'book/bookwtm.mbx'\n\n"), std::string::npos);
+  EngineRun run = RunEngine(engine, Session("quit\n"));
+  EXPECT_EQ(Printed(run), "");
+  EXPECT_TRUE(Contains(run.out, "feature done=1\nBOOK ERROR: Cannot load file: 'book/bookwtm.mbx'\n\n"));
 }
 
 }  // namespace

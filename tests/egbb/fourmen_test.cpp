@@ -16,25 +16,12 @@ struct Placement {
 };
 
 // FEN of a placement: the library counts squares from a1, FEN lists rank 8 first.
-std::string Fen(const Placement& p, int men) {
-  char board[64] = {};
-  const char* letters = "?KQRBNPkqrbnp";
-  for (int m = 0; m < men; m++) board[p.square[m]] = letters[p.code[m]];
-  std::string fen;
-  for (int rank = 7; rank >= 0; rank--) {
-    int empty = 0;
-    for (int file = 0; file < 8; file++) {
-      const char c = board[rank * 8 + file];
-      if (!c) {
-        empty++;
-        continue;
-      }
-      if (empty) fen += std::to_string(empty);
-      fen += c, empty = 0;
-    }
-    if (empty) fen += std::to_string(empty);
-    if (rank) fen += '/';
-  }
+std::string Fen(const Placement& p) {
+  std::string board(64, '1'), fen;
+  for (int m = 0; m < 4; m++) board[p.square[m] ^ 56] = "?KQRBNPkqrbnp"[p.code[m]];
+  for (int rank = 0; rank < 8; rank++) fen += board.substr(8 * rank, 8) + (rank < 7 ? "/" : "");
+  for (int n = 8; n > 1; n--)  // runs of empty squares as their length
+    for (size_t at; (at = fen.find(std::string(n, '1'))) != std::string::npos;) fen.replace(at, n, 1, char('0' + n));
   return fen + (p.side ? " b - -" : " w - -");
 }
 
@@ -65,7 +52,7 @@ TEST_F(FourMen, SearchedMatesAreNeverShorterThanTheTables) {
   for (const EgbbTable& t : EgbbTables) {
     if (t.men != 2) continue;
     for (const Placement& p : RandomPlacements(t, 12, random)) {
-      const std::string fen = Fen(p, 4);
+      const std::string fen = Fen(p);
       const int score = SearchFen(fen.c_str(), 5).Score;
       if (std::abs(score) <= 8000) continue;
       EXPECT_EQ(score > 0, p.score > 0) << t.name << " " << fen << " search " << score << " table " << p.score;
@@ -84,7 +71,7 @@ TEST_F(FourMen, ShortWinsAreFoundByTheSearchAtTheTablesDistance) {
     for (const Placement& p : RandomPlacements(t, 3000, random)) {
       if (p.score <= 0 || TablePlies(p.score) > 5 || found == 3) continue;
       found++, checked++;
-      const std::string fen = Fen(p, 4);
+      const std::string fen = Fen(p);
       const int score = SearchFen(fen.c_str(), TablePlies(p.score) + 2).Score;
       if (score <= 8000) continue;
       mates++;
@@ -117,7 +104,7 @@ TEST_F(FourMen, KnownResultsHold) {
   EXPECT_LT(SharesOf("krkn", 0, random).win, 0.5);
   EXPECT_GT(SharesOf("kqkr", 0, random).win, 0.9);
   for (const Placement& p : RandomPlacements(EgbbTables[EgbbFindTable("knnk")], 20000, random))
-    EXPECT_TRUE(p.score <= 0 || TablePlies(p.score) == 1) << Fen(p, 4);
+    EXPECT_TRUE(p.score <= 0 || TablePlies(p.score) == 1) << Fen(p);
 }
 
 // KBNK: with white to move almost always won; with black to move drawn exactly where black
@@ -130,7 +117,7 @@ TEST_F(FourMen, BishopAndKnightWinFromAllButTheImmediateDraws) {
       whiteToMove++, whiteWins += p.score > 0;
       continue;
     }
-    const std::string fen = Fen(p, 4);
+    const std::string fen = Fen(p);
     const bool keepsMaterial = SearchFen(fen.c_str(), 6).Score < -300;
     drawn += p.score == 0;
     EXPECT_EQ(p.score < 0, keepsMaterial) << fen << " table " << p.score;

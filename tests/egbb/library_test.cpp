@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include "../support/engine_process.h"
 #include "egbb/egbb.h"
 
 namespace {
@@ -73,8 +74,8 @@ TEST(EgbbLibrary, LoadOptionsAndCacheSizesAnswerAlike) {
 // byte, and no KNK: the damaged block and the two tables answer 99999, the rest of KQK as
 // before; a directory that does not exist answers nothing.
 TEST(EgbbLibrary, MissingShortOrDamagedFilesAreRefused) {
-  const fs::path directory = fs::temp_directory_path() / ("egbb-damaged-" + std::to_string(getpid()));
-  fs::create_directories(directory);
+  TempDirectory temp;
+  const fs::path directory = temp.path;
   for (const char* name : {"kqk.tvb", "krk.tvb"}) fs::copy_file(fs::path(TIRVEX_EGBB_TABLES) / name, directory / name);
   fs::resize_file(directory / "krk.tvb", fs::file_size(directory / "krk.tvb") - 1);
   {
@@ -97,7 +98,6 @@ TEST(EgbbLibrary, MissingShortOrDamagedFilesAreRefused) {
   EXPECT_EQ(Probe(knight), EgbbNoAnswer);
   Load((directory / "nowhere").string());
   EXPECT_EQ(Probe(mated), EgbbNoAnswer);
-  fs::remove_all(directory);
 }
 
 }  // namespace

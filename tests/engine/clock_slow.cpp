@@ -20,8 +20,7 @@ struct ClockCase {
   const char* fen;        // the game's start; nullptr: the initial position
   const char* level;      // the level command's arguments
   bool engineWhite;
-  int64_t start;          // the engine's clock at the first move, ms
-  int64_t control;        // the time added at each new control, ms (0: one control for the game)
+  int64_t start;          // the engine's clock at the first move, ms, added again at each new control
   int movesPerControl;    // 0: the whole game
   int64_t increment;      // ms added after each of the engine's moves
   int engineMoves;        // moves the game lasts at most
@@ -36,12 +35,12 @@ constexpr int64_t Margin = 25;
 constexpr const char* Wall = "4k3/8/8/p1p1p1p1/P1P1P1P1/8/8/4K3 w - -";
 
 const ClockCase ClockCases[] = {
-    {"two seconds for the game", nullptr, "0 0:02 0", true, 2000, 0, 0, 0, 40, false},
-    {"40 moves in 5 s as white, across a control", Wall, "40 0:05 0", true, 5000, 5000, 40, 0, 44, false},
-    {"40 moves in 5 s as black, across a control", Wall, "40 0:05 0", false, 5000, 5000, 40, 0, 44, false},
-    {"one second and 0.1 s a move", nullptr, "0 0:01 0.1", false, 1000, 0, 0, 100, 40, false},
-    {"half a second left and 0.1 s a move", nullptr, "0 0:05 0.1", true, 500, 0, 0, 100, 30, false},
-    {"ponder hits with three seconds for the game", nullptr, "0 0:03 0", true, 3000, 0, 0, 0, 40, true},
+    {"two seconds for the game", nullptr, "0 0:02 0", true, 2000, 0, 0, 40, false},
+    {"40 moves in 5 s as white, across a control", Wall, "40 0:05 0", true, 5000, 40, 0, 44, false},
+    {"40 moves in 5 s as black, across a control", Wall, "40 0:05 0", false, 5000, 40, 0, 44, false},
+    {"one second and 0.1 s a move", nullptr, "0 0:01 0.1", false, 1000, 0, 100, 40, false},
+    {"half a second left and 0.1 s a move", nullptr, "0 0:05 0.1", true, 500, 0, 100, 30, false},
+    {"ponder hits with three seconds for the game", nullptr, "0 0:03 0", true, 3000, 0, 0, 40, true},
 };
 
 struct ClockGame {
@@ -51,7 +50,6 @@ struct ClockGame {
   int64_t clock;
   int64_t lowest;
   int ownMoves = 0;
-  std::vector<std::string> moves;
   std::set<uint64_t> seen;
 
   explicit ClockGame(const ClockCase& game) : c(game), clock(game.start), lowest(game.start) {}
@@ -62,11 +60,6 @@ struct ClockGame {
     for (const char* result : {"\n1-0 {", "\n0-1 {", "\n1/2-1/2 {"})
       if (out.find(result, from ? from - 1 : 0) != std::string::npos) return true;
     return LegalMoves().empty();
-  }
-
-  // The clock commands as the interface sends them before the engine's turn, then the word.
-  void Send(const std::string& word) {
-    engine.Send("time " + std::to_string(clock / 10) + "\notim 30000\n" + word + "\n");
   }
 
   // Waits for the engine's move line after output offset from and charges its clock; false when
@@ -88,10 +81,9 @@ struct ClockGame {
     clock -= used;
     lowest = std::min(lowest, clock);
     EXPECT_GE(clock, Margin) << c.name << ": move " << ownMoves + 1 << " took " << used << " ms";
-    if (c.control && ++ownMoves % c.movesPerControl == 0) clock += c.control;
-    else if (!c.control) ++ownMoves;
+    ownMoves++;
+    if (c.movesPerControl && ownMoves % c.movesPerControl == 0) clock += c.start;  // a new control
     clock += c.increment;
-    moves.push_back(move);
     return Play(move);
   }
 
@@ -103,26 +95,25 @@ struct ClockGame {
       std::string log = engine.Log();
       if (Count(log, "-ponder move: ") > predictions) {
         std::string predicted = LineAfter(log, "-ponder move: ", log.rfind("-ponder move: "));
-        for (const std::string& move : LegalMoves())
-          if (move == predicted) return move;
+        for (Move m : LegalMoves())
+          if (Text(m) == predicted) return predicted;
       }
     }
-    std::vector<std::string> legal = LegalMoves(), fresh;
-    for (const std::string& move : legal) {
+    std::vector<Move> legal = LegalMoves(), fresh;
+    for (Move m : legal) {
       PlyRecord record;
-      Move m = ReadCoordinateMove(move.c_str());
       SaveBoardState(&record);
       MakeMove(m, &record);
-      if (!seen.count(Position.PositionKey ^ Position.SideToMove)) fresh.push_back(move);
+      if (!seen.count(Position.PositionKey ^ Position.SideToMove)) fresh.push_back(m);
       UnmakeMove(m, &record);
     }
-    const std::vector<std::string>& pick = fresh.empty() ? legal : fresh;
-    return pick[random() % pick.size()];
+    const std::vector<Move>& pick = fresh.empty() ? legal : fresh;
+    return Text(pick[random() % pick.size()]);
   }
 
   // Plays a move of either side on the board here, remembering the position it leads to.
   bool Play(const std::string& move) {
-    if (!PlayText(move)) return false;
+    if (!::Play(move)) return false;
     seen.insert(Position.PositionKey ^ Position.SideToMove);
     return true;
   }
@@ -143,7 +134,7 @@ struct ClockGame {
       if (c.ponder && n > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));  // time to ponder
       size_t from = engine.Output().size();
       Clock::time_point sent = Clock::now();
-      Send(word);
+      engine.Send("time " + std::to_string(clock / 10) + "\notim 30000\n" + word + "\n");  // as the interface sends it
       ASSERT_TRUE(AwaitMove(sent, from)) << c.name << ": no move with " << clock << " ms left";
       if (Over(from)) break;
       word = Reply(predictions);
@@ -163,8 +154,7 @@ TEST(Clock, EveryMoveArrivesBeforeTheClockRunsOut) {
     if (c.ponder) {
       EXPECT_TRUE(Contains(log, "--- GOOD PONDER ---")) << c.name;
     }
-    std::printf("%s: %zu moves, lowest clock %lld ms\n", c.name, game.moves.size(),
-                static_cast<long long>(game.lowest));
+    std::printf("%s: %d moves, lowest clock %lld ms\n", c.name, game.ownMoves, static_cast<long long>(game.lowest));
     if (c.movesPerControl) {
       EXPECT_GT(game.ownMoves, c.movesPerControl) << c.name << ": the control was not crossed";
     }
@@ -174,7 +164,7 @@ TEST(Clock, EveryMoveArrivesBeforeTheClockRunsOut) {
 // Stopped by the clock before depth 6, the root search takes one more budget; that restart too
 // stays within the hard limit.
 TEST(Clock, TheRestartBeforeDepthSixKeepsWithinTheClock) {
-  const ClockCase tight = {"restart", nullptr, "0 0:01 0", true, 300, 0, 0, 50, 12, false};
+  const ClockCase tight = {"restart", nullptr, "0 0:01 0", true, 300, 0, 50, 12, false};
   ClockGame game(tight);
   game.PlayGame();
   EXPECT_TRUE(Contains(game.engine.Log(), "fixing move... ")) << "no restart happened";

@@ -2,13 +2,10 @@
 // interface's clocks, the hard limit that keeps a move within the engine's clock, the stop
 // rule, the choice of the move after a search, and the bitbase score conversion.
 #include <gtest/gtest.h>
-#include "engine/engine.h"
-#include "eval/eval.h"
+#include "../support/game_support.h"
 #include "search/search.h"
 
 namespace {
-
-const bool Initialised = (InitTables(), InitPhaseTables(), true);
 
 // Sets the time-control globals the way level, the game and the engine's state leave them.
 void Control(int movesPerControl, int64_t increment, int gamePly, int state = Waiting) {
@@ -69,34 +66,21 @@ TEST(HardTimeLimit, NeverReachesTheClockAndLeavesTwoThirdsWithMovesToGo) {
   EXPECT_GT(HardTimeLimit(60000), 50000);  // the last move of a control may use the clock
 }
 
-struct StopRule : ::testing::Test {
-  void SetUp() override {
-    EngineState = Thinking;
-    MoveDeadline = -1;
-    MoveBudget = 500;
+// The budget ends the search only after depth two; the hard limit at any depth, but not a
+// pondering search. Deadlines in milliseconds from now (-1: none); every search began 1 s ago.
+TEST(StopRule, TheBudgetAfterDepthTwoTheHardLimitAtAnyDepth) {
+  struct Case { int depth, budget, deadline, state; bool stops; };
+  const Case cases[] = {{2, 500, -1, Thinking, false}, {3, 500, -1, Thinking, true},   {3, 1000000, -1, Thinking, false},
+                        {1, 500, 0, Thinking, true},   {1, 500, 0, Pondering, false},   {1, 500, 1000000, Thinking, false}};
+  for (const Case& c : cases) {
+    IterationDepth = c.depth;
+    MoveBudget = c.budget;
+    EngineState = c.state;
     SearchStart = Now() - 1000;
+    MoveDeadline = c.deadline < 0 ? -1 : Now() + c.deadline;
+    EXPECT_EQ(TimeUp(), c.stops) << c.depth << " " << c.budget << " " << c.deadline << " " << c.state;
   }
-  void TearDown() override { EngineState = Waiting; }
-};
-
-TEST_F(StopRule, TheBudgetEndsTheSearchOnlyAfterDepthTwo) {
-  IterationDepth = 2;
-  EXPECT_FALSE(TimeUp());
-  IterationDepth = 3;
-  EXPECT_TRUE(TimeUp());
-  MoveBudget = 1000000;
-  EXPECT_FALSE(TimeUp());
-}
-
-TEST_F(StopRule, TheHardLimitEndsTheSearchAtAnyDepthButNotPondering) {
-  IterationDepth = 1;
-  MoveDeadline = Now();
-  EXPECT_TRUE(TimeUp());
-  EngineState = Pondering;
-  EXPECT_FALSE(TimeUp());
-  EngineState = Thinking;
-  MoveDeadline = Now() + 1000000;
-  EXPECT_FALSE(TimeUp());
+  EngineState = Waiting;
 }
 
 // A search stopped by the hard limit before its first iteration finished leaves no table entry
@@ -106,10 +90,7 @@ TEST(Decision, ASearchCutShortStillPlaysTheBestOrderedMove) {
   ASSERT_TRUE(SetupGame("3rk3/3p4/8/7q/8/8/3Q4/4K2R w - -"));
   SearchResult = 0xFFFF & static_cast<uint16_t>(-9999);
   PlyRecords[1].BestMove = MarkerNoBestMove;
-  Decision decision = DecideMove(ProbeTT(Position.PositionKey, Position.SideToMove));
-  char text[8];
-  MoveToText(decision.move, text);
-  EXPECT_STREQ(text, "h1h5");
+  EXPECT_EQ(Text(DecideMove(ProbeTT(Position.PositionKey, Position.SideToMove)).move), "h1h5");
 }
 
 TEST(BitbaseScore, ScoresBeyondSevenThousandAreSqueezedBelowTheMateRange) {

@@ -8,16 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <vector>
-#include "book/book.h"
+#include "book/little_endian.h"
 #include "fuzz_support.h"
-
-namespace {
-uint64_t Little(const uint8_t* bytes, int size) {
-  uint64_t value = 0;
-  for (int i = size - 1; i >= 0; i--) value = value << 8 | bytes[i];
-  return value;
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzStartup();
@@ -26,27 +18,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                       (std::filesystem::create_symlink("bookbtm.mbx", "fuzzbook/bookwtm.mbx"),
                        std::filesystem::create_symlink("bookbtm.mbk", "fuzzbook/bookwtm.mbk"), true);
   if (!first || size < 3) return 0;
-  size_t length = std::min<size_t>(Little(data + 1, 2), size - 3);
+  size_t length = std::min<size_t>(LoadLittleEndian(data + 1, 2), size - 3);
   const uint8_t *records = data + 3, *edits = records + length;
   static std::vector<uint8_t> index(BookIndexBytes + 1);
   std::fill(index.begin(), index.end(), 0);
   std::vector<uint64_t> buckets;
   for (const uint8_t* e = edits; e + 7 <= data + size; e += 7) {
-    buckets.push_back(Little(e, 3) & (BookBuckets - 1));
+    buckets.push_back(LoadLittleEndian(e, 3) & (BookBuckets - 1));
     std::memcpy(&index[4 * buckets.back()], e + 3, 4);
   }
   for (int b = 1; (data[0] & 4) && b < BookBuckets; b++)
-    if (Little(&index[4 * b], 4) < Little(&index[4 * b - 4], 4)) std::memcpy(&index[4 * b], &index[4 * b - 4], 4);
+    if (LoadLittleEndian(&index[4 * b], 4) < LoadLittleEndian(&index[4 * b - 4], 4))
+      std::memcpy(&index[4 * b], &index[4 * b - 4], 4);
   int extra = (data[0] & 3) == 1 ? -1 : (data[0] & 3) == 2 ? 1 : 0;
   std::ofstream("fuzzbook/bookbtm.mbx", std::ios::binary).write(reinterpret_cast<const char*>(index.data()), BookIndexBytes + extra);
   std::ofstream("fuzzbook/bookbtm.mbk", std::ios::binary).write(reinterpret_cast<const char*>(records), length);
-  OpenBookSet(PrimaryBook, "fuzzbook/");
-  PrimaryBook.RememberedDirectory[0] = 0;
+  LookUpBook("fuzzbook/");
   // Keys made of the records' stored bits in the buckets the input named.
   for (size_t r = 0; r + BookRecordSize <= length && r < 64 * BookRecordSize; r += BookRecordSize)
     for (size_t i = 0; i < buckets.size() && i < 16; i++)
-      BookContains(PrimaryBook.Files[r % 2], buckets[i] << BookBucketShift | (Little(records + r, 6) & BookStoredKeyMask));
-  SetupGame(InitialFen);
-  ChooseBookMove(0);
+      BookContains(PrimaryBook.Files[r % 2],
+                   buckets[i] << BookBucketShift | (LoadLittleEndian(records + r, 6) & BookStoredKeyMask));
   return 0;
 }

@@ -3,7 +3,6 @@
 // rest between "black.db" and "white.db".
 #include <algorithm>
 #include <fstream>
-#include "book/book.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,8 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DbShowCommand(false);
   DbShowCommand(true);
   BookCreateCommand();
-  OpenBookSet(PrimaryBook, "");
-  PrimaryBook.RememberedDirectory[0] = 0;
-  ChooseBookMove(0);
+  LookUpBook("");
   return 0;
 }

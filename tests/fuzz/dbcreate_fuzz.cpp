@@ -1,7 +1,6 @@
 // dbcreate on any text as its POS file (lines of any length and content, sorted or not); the
 // databases it writes then go through bookcreate and the book through the lookup.
 #include <fstream>
-#include "book/book.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -12,9 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::rename("fuzz_black.db", "black.db");
   std::rename("fuzz_white.db", "white.db");
   BookCreateCommand();
-  SetupGame(InitialFen);
-  OpenBookSet(PrimaryBook, "");
-  PrimaryBook.RememberedDirectory[0] = 0;
-  ChooseBookMove(0);
+  LookUpBook("");
   return 0;
 }

@@ -1,16 +1,12 @@
 // Helpers shared by the board, generator, evaluation and search tests.
 #pragma once
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 #include <vector>
 #include "../../tools/bench/playout.h"
-#include "eval/eval.h"
-#include "movegen/movegen.h"
+#include "../support/game_support.h"
 
 namespace movegen_test {
-
-inline const bool TablesReady = (InitTables(), InitPhaseTables(), true);
 
 // Positions with published perft counts (leaf counts per depth).
 struct PerftCase { const char* fen; std::vector<uint64_t> leaves; };
@@ -32,20 +28,13 @@ inline uint64_t CumulativeLeaves(const PerftCase& c, int depth) {
   return sum;
 }
 
-// Starting points of the random games: every move kind occurs in them.
-inline const char* const PlayoutStarts[] = {
-    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -",
-    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
-    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
-    "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
-    "n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - -",
-};
-
-// Random games from every start, visit() after each move (the shared playout helper).
+// Random games, visit() after each move (the shared playout helper), from the first four published
+// positions and one full of promotions: every move kind occurs in them.
 template <typename Visit>
 void PlayoutsFromEveryStart(int positionsEach, int maxPlies, Visit visit) {
-  uint64_t seed = 1;
-  for (const char* fen : PlayoutStarts) RandomPlayouts(fen, positionsEach, maxPlies, seed++, visit);
+  for (uint64_t seed = 1; seed <= 4; seed++)
+    RandomPlayouts(PublishedPerft[seed - 1].fen, positionsEach, maxPlies, seed, visit);
+  RandomPlayouts("n1n5/PPPk4/8/8/8/8/4Kppp/5N1N b - -", positionsEach, maxPlies, 5, visit);
 }
 
 // The list a generator writes for the position on the board.
@@ -60,30 +49,6 @@ inline std::vector<MoveEntry> Evasions() {
   CheckInfo info;
   ComputeCheckers(&info);
   return Listed([&](MoveEntry* list) { return GenerateEvasions(list, &info); });
-}
-
-inline std::string Text(Move m) {
-  char buffer[8];
-  return {buffer, MoveToText(m, buffer)};
-}
-inline std::string Fen() {
-  char buffer[128];
-  return {buffer, WriteFen(buffer)};
-}
-
-inline std::vector<Move> LegalOf(const std::vector<MoveEntry>& list) {
-  std::vector<Move> legal;
-  for (const MoveEntry& e : list)
-    if (MoveIsLegal(e.Move)) legal.push_back(e.Move);
-  return legal;
-}
-
-// Plays blank-separated coordinate moves as game moves; false at the first one refused.
-inline bool Play(const std::string& moves) {
-  std::istringstream words(moves);
-  for (std::string word; words >> word;)
-    if (!MakeRealMove(ReadCoordinateMove(word.c_str()))) return false;
-  return true;
 }
 
 // Sets up fen as a new game (the pawn cache emptied too) and evaluates it.

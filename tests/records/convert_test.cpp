@@ -10,15 +10,15 @@ using namespace records_test;
 
 namespace {
 
-const Session& SampleRun() {
-  static Session run("pgn2game s.pgn a.game\npgn2game s.pgn a.game\ngame2pgn a.game r.pgn\npgn2pos s.pgn\n"
+const ToolRun& SampleRun() {
+  static ToolRun run("pgn2game s.pgn a.game\npgn2game s.pgn a.game\ngame2pgn a.game r.pgn\npgn2pos s.pgn\n"
                      "game2pos a.game all.pos\npgnlist2game list c.game\n",
                      {{"s.pgn", Sample}, {"list", "s.pgn\nmissing.pgn\n"}});
   return run;
 }
 
 TEST(Conversions, PrintTheirProgressAndSummariesAndAddNoGameTwice) {
-  const Session& run = SampleRun();
+  const ToolRun& run = SampleRun();
   EXPECT_TRUE(Contains(run.out, "Warning: game 33 (skipped) file: s.pgn\nconverted: 37 games. (skipped: 1)\n"
                                 "file: s.pgn \t\tfinished\n"));
   EXPECT_TRUE(Contains(run.out, "Warning: game 38 (skipped) file: s.pgn\nconverted: 0 games. (skipped: 38)\n"));
@@ -31,7 +31,7 @@ TEST(Conversions, PrintTheirProgressAndSummariesAndAddNoGameTwice) {
 }
 
 TEST(Conversions, PosLinesHoldTheFirst64PositionsOfEveryGameUnderTheirKeys) {
-  const Session& run = SampleRun();
+  const ToolRun& run = SampleRun();
   std::istringstream games(run.File("a.game")), all(run.File("all.pos"));
   std::string byKey;
   for (char digit : std::string("0123456789ABCDEF")) byKey += run.File(std::string(1, digit) + ".pos");
@@ -84,7 +84,7 @@ const BrokenCase BrokenCases[] = {
 
 TEST(Conversions, CorruptGameFilesAreReportedAndLeftAsTheyWere) {
   for (const BrokenCase& c : BrokenCases) {
-    Session run(c.command, {{"g.game", c.bytes}, {"s.pgn", Sample}});
+    ToolRun run(c.command, {{"g.game", c.bytes}, {"s.pgn", Sample}});
     EXPECT_TRUE(Contains(run.out + "quit", c.output)) << run.out;
     EXPECT_EQ(run.File("g.game"), c.bytes);
     EXPECT_EQ(run.File("o"), Contains(c.output, "100%") ? "[Result \"1-0\"]\n1. e2e4 1-0\n" : "");
@@ -96,7 +96,7 @@ TEST(Conversions, AnErrorKeepsTheGamesBeforeItAndTheBoardClean) {
   size_t fourth = 0;
   for (int i = 0; i < 3; i++) fourth = Sample.find("[Event", fourth + 1);
   std::string bad = Sample.substr(0, fourth) + "[Result \"1-0\"]\n1. e4 e5 2. Ke3 1-0\n" + Sample;
-  Session run("pgn2game bad.pgn g.game\nforce\ne2e4\n", {{"bad.pgn", bad}});
+  ToolRun run("pgn2game bad.pgn g.game\nforce\ne2e4\n", {{"bad.pgn", bad}});
   std::istringstream game(run.File("g.game"));
   EXPECT_EQ(CountGameRecords(game), 3);
   EXPECT_TRUE(Contains(run.out, "converted: 3 games. (skipped: 0)\nERROR: MOVE NOT LEGAL 1 file: bad.pgn\n"));
@@ -117,7 +117,7 @@ TEST(Conversions, AFailedWriteLeavesOnlyWholeRecords) {
   } else {
     waitpid(child, nullptr, 0);
   }
-  std::string bytes = ReadFile(directory.Directory() + "/g.game"), rewritten;
+  std::string bytes = directory.File("g.game"), rewritten;
   std::istringstream game(bytes);
   static GameRecord record;
   while (ReadGameRecord(game, record)) WriteGameRecord(rewritten, record);

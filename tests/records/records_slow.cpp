@@ -10,14 +10,12 @@ using namespace records_test;
 
 namespace {
 
-const Session& Converted() {
-  static Session run("pgn2game m.pgn m.game\ngame2pgn m.game r.pgn\npgn2game r.pgn r.game\npgn2game m.pgn m.game\n"
+const ToolRun& Converted() {
+  static ToolRun run("pgn2game m.pgn m.game\ngame2pgn m.game r.pgn\npgn2game r.pgn r.game\npgn2game m.pgn m.game\n"
                      "pgn2pos m.pgn\ngame2pos m.game all.pos\n",
                      {}, "gzip -dc " TIRVEX_SOURCE_DIR "/data/masters_5000.pgn.gz > m.pgn");
   return run;
 }
-
-int Lines(const std::string& text) { return static_cast<int>(std::count(text.begin(), text.end(), '\n')); }
 
 // A movetext line's moves without move numbers, in lower case, one space apart.
 std::string Moves(const std::string& line) {
@@ -29,7 +27,7 @@ std::string Moves(const std::string& line) {
 }
 
 TEST(MasterCollection, ConvertsEveryGameAndRoundTripsByteForByte) {
-  const Session& run = Converted();
+  const ToolRun& run = Converted();
   EXPECT_TRUE(Contains(run.out, "converted: 4998 games. (skipped: 2)\n")) << run.out;
   EXPECT_TRUE(Contains(run.out, "converted: 0 games. (skipped: 5000)\n"));
   EXPECT_EQ(run.File("r.game"), run.File("m.game"));
@@ -51,13 +49,13 @@ TEST(MasterCollection, ConvertsEveryGameAndRoundTripsByteForByte) {
   EXPECT_EQ(promotions, 248);
   EXPECT_EQ(underpromotions, 8);
   int byKey = 0;
-  for (char digit : std::string("0123456789ABCDEF")) byKey += Lines(run.File(std::string(1, digit) + ".pos"));
+  for (char digit : std::string("0123456789ABCDEF")) byKey += Count(run.File(std::string(1, digit) + ".pos"), "\n");
   EXPECT_EQ(byKey, positions);
-  EXPECT_EQ(Lines(run.File("all.pos")), positions);
+  EXPECT_EQ(Count(run.File("all.pos"), "\n"), positions);
 }
 
 TEST(MasterCollection, EveryMoveEqualsPgnExtractsReplay) {
-  const Session& run = Converted();
+  const ToolRun& run = Converted();
   std::string replay = "cd " + run.engine.Directory() +
                        " && PATH=$PATH:/usr/games pgn-extract -Wuci --notags -C -N -V -w100000 -s m.pgn > uci 2> /dev/null";
   if (std::system(replay.c_str()) != 0) GTEST_SKIP() << "pgn-extract is not installed";

@@ -74,7 +74,7 @@ TEST(ParseSanMove, ReadsEachFormAndLeavesThePositionAsItFoundIt) {
     Move got = ParseSanMove(c.token);
     EXPECT_EQ(got, expected) << Text(got);
     EXPECT_EQ(std::memcmp(&before, &Position, sizeof before), 0);
-    for (Move legal : LegalOf(AllMoves()))
+    for (Move legal : LegalMoves())
       if (expected && Text(legal) == c.move) {
         EXPECT_EQ(got, legal);
       }

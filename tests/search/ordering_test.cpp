@@ -35,12 +35,6 @@ class Ordering : public testing::Test {
     while (MoveEntry* e = byScoreOnly ? SelectByScore(r) : SelectMove(r, historyPhase)) order.push_back(e->Move);
     return order;
   }
-
-  void SetHashAndKillers(Move hash, Move killer1, Move killer2) {
-    r->HashMove = hash;
-    r->Killer1 = killer1;
-    r->Killer2 = killer2;
-  }
 };
 
 // Lifting gives the hash move and the killers their scores among entries still carrying their
@@ -64,7 +58,7 @@ TEST_F(Ordering, LiftingAndSelectionOrder) {
     LearnCutoff(r, r->ListStart, depth, true);
   }
   for (const Case& c : cases) {
-    SetHashAndKillers(Knight, PawnPush, Castle);
+    r->HashMove = Knight, r->Killer1 = PawnPush, r->Killer2 = Castle;
     SetList(c.list);
     LiftHashAndKillers(r, c.limit);
     EXPECT_EQ(SelectAll(), c.order);
@@ -73,7 +67,7 @@ TEST_F(Ordering, LiftingAndSelectionOrder) {
 
 // The quiescence search tries the hash move first and its killers before other moves of equal score.
 TEST_F(Ordering, QuiescenceLiftsTheHashMoveAndTheKillers) {
-  SetHashAndKillers(Promotion, Knight, PawnPush);
+  r->HashMove = Promotion, r->Killer1 = Knight, r->Killer2 = PawnPush;
   SetList({{-9500, Capture}, {-9500, PawnPush}, {-9500, Knight}, {-9500, Promotion}, {-7000, Searched}});
   LiftQuiesceMoves(r);
   EXPECT_EQ(SelectAll(true), (std::vector<Move>{Promotion, Searched, Knight, PawnPush, Capture}));

@@ -1,5 +1,6 @@
 // Iterative deepening and the alpha-beta search on positions with known answers, the thinking line,
-// restoration of the position after every search, and determinism from a fresh state.
+// restoration of the position after every search, determinism from a fresh state, and the printed
+// table of the "perft" command (the counts are checked against published ones by the slow suite).
 #include <cstring>
 #include <regex>
 #include "search_support.h"
@@ -59,14 +60,8 @@ TEST(IterativeDeepening, OneThinkingLinePerIterationAndAClosingLine) {
 // and promotions. The search leaves the game as it found it and plays a legal move; searching again
 // from a fresh state gives the same tree; stopped by the clock, it keeps a completed result.
 TEST(Search, LeavesTheGameAsItFoundItAndRepeatsItself) {
-  const char* busy[] = {
-      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq -",
-      "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ -",
-      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - -",
-      "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq -",
-      "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6",
-  };
-  for (const char* fen : busy) {
+  for (const char* fen : {PublishedPerft[1].fen, PublishedPerft[2].fen, PublishedPerft[3].fen, PublishedPerft[4].fen,
+                          "rnbqkbnr/ppp1p1pp/8/3pPp2/8/8/PPPP1PPP/RNBQKBNR w KQkq f6"}) {
     SearchRun runs[3];
     for (int i = 0; i < 3; i++) {
       ASSERT_TRUE(SetupGame(fen));
@@ -122,6 +117,26 @@ TEST(Search, TableCutoffNeedsAModestScoreOrADeepPly) {
       EXPECT_LT(std::abs(score), 1000) << c.score << " at ply " << c.ply;
     }
   }
+}
+
+// The output of Perft(n) with the duration column (the second field) replaced by "*".
+std::string PrintedTable(int n) {
+  testing::internal::CaptureStdout();
+  Perft(n);
+  std::string text = testing::internal::GetCapturedStdout();
+  return std::regex_replace(text, std::regex("\n(\\d+)\t[0-9.]+\t"), "\n$1\t*\t");
+}
+
+TEST(Perft, PrintsTheTableOfCumulativeCounts) {
+  ASSERT_TRUE(SetupGame(InitialFen));
+  EXPECT_EQ(PrintedTable(3),
+            "ply\tduration\tnodes\n1\t*\t20\n2\t*\t420\n3\t*\t9322\ntotal nodes: 9762\n(total moves[32]: 9762)\n");
+  // Fool's mate: White is mated. A huge depth runs 127 depths, each at once 0.
+  ASSERT_TRUE(SetupGame("rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq -"));
+  std::string mated = PrintedTable(200);
+  EXPECT_TRUE(Contains(mated, "\n127\t*\t0\n"));
+  EXPECT_FALSE(Contains(mated, "\n128\t"));
+  EXPECT_TRUE(Contains(mated, "total nodes: 0\n"));
 }
 
 }  // namespace

@@ -1,24 +1,11 @@
 // Test harness: runs the real tirvex binary (TIRVEX_BINARY) in a fresh temporary working
 // directory with its own pipes, so tests never depend on the terminal or on CI's stdin.
-//
-// Whole session at once:
-//   EngineRun run = RunEngine("xboard\nprotover 2\n...\nquit\n");           // no Tirvex.ini
-//   EngineRun run = RunEngine(input, "EGBB_CACHE=2\n");                     // with a Tirvex.ini
-//   run.out: everything written to stdout; run.log: the text of Tirvex.log;
-//   run.status: the exit status (128 + signal number when killed by a signal).
-//
-// Interactive session (to send words while the engine searches or ponders):
-//   EngineProcess engine;                     // creates the directory, does not start yet
-//   engine.WriteFile("Tirvex.ini", "...");    // optional files in the working directory
-//   engine.Start();
-//   engine.Send("xboard\n...");
-//   engine.WaitForOutput("move ");            // true once stdout contains the text (60 s limit)
-//   engine.WaitForLog("-ponder move: ");      // the same for Tirvex.log
-//   engine.WaitForOutputWhere([](const std::string& out) { ... });  // any condition on stdout
-//   int status = engine.Finish();             // closes stdin, waits for the exit (kills after 60 s)
-// Output() and Log() return the text so far; the directory is removed by the destructor.
-//
-// Header-only so that both test executables (fast and slow) can include it.
+//   RunEngine(input[, ini]): a whole session (input written, then closed); returns stdout, the
+//     text of Tirvex.log and the exit status (128 + signal number when killed by a signal).
+//   EngineProcess: files put into Directory() first, then Start(), Send(), WaitForOutput(),
+//     WaitForLog() or WaitForOutputWhere() (60 s limit), Finish() (closes stdin, waits for the
+//     exit, kills after the limit). The directory is removed by the destructor.
+// Header-only so that every test executable can include it.
 #pragma once
 #include <fcntl.h>
 #include <poll.h>
@@ -30,24 +17,34 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 // The handshake exactly as the xboard interface sends it before its first command.
 inline constexpr const char* XboardHandshake = "xboard\nprotover 2\naccepted done\naccepted setboard\naccepted done\n";
 
+// Everything a file holds, byte for byte ("" when it cannot be read).
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// A fresh directory under /tmp (path ends in '/'), removed with everything in it.
+struct TempDirectory {
+  std::string path = std::string(mkdtemp(std::string("/tmp/tirvex-test-XXXXXX").data())) + "/";
+  ~TempDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
 struct EngineRun {
-  std::string out;
-  std::string log;
-  int status;
+  std::string out, log;
+  int status = -1;
 };
 
 class EngineProcess {
  public:
-  EngineProcess() {
-    char pattern[] = "/tmp/tirvex-test-XXXXXX";
-    directory_ = mkdtemp(pattern);
-  }
+  EngineProcess() = default;
   ~EngineProcess() {
     if (pid_ > 0) {
       kill(pid_, SIGKILL);
@@ -55,17 +52,16 @@ class EngineProcess {
     }
     CloseInput();
     if (output_ >= 0) close(output_);
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
   }
   EngineProcess(const EngineProcess&) = delete;
   EngineProcess& operator=(const EngineProcess&) = delete;
 
-  const std::string& Directory() const { return directory_; }
+  const std::string& Directory() const { return directory_.path; }
 
   void WriteFile(const std::string& name, const std::string& text) const {
-    std::ofstream(directory_ + "/" + name, std::ios::binary) << text;
+    std::ofstream(directory_.path + name, std::ios::binary) << text;
   }
+  std::string File(const std::string& name) const { return ReadFile(directory_.path + name); }
 
   void Start() {
     int in[2], out[2];
@@ -75,7 +71,7 @@ class EngineProcess {
     if (pid_ == 0) {
       dup2(in[0], 0);
       dup2(out[1], 1);
-      if (chdir(directory_.c_str()) != 0) _exit(126);
+      if (chdir(directory_.path.c_str()) != 0) _exit(126);
       execl(TIRVEX_BINARY, TIRVEX_BINARY, static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -114,12 +110,7 @@ class EngineProcess {
     return out_;
   }
 
-  std::string Log() const {
-    std::ifstream file(directory_ + "/Tirvex.log", std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
+  std::string Log() const { return File("Tirvex.log"); }
 
   // Closes the engine's input and waits for it to exit; returns its exit status.
   int Finish(int seconds = 60) {
@@ -164,20 +155,24 @@ class EngineProcess {
     return true;
   }
 
-  std::string directory_;
+  TempDirectory directory_;
   pid_t pid_ = -1;
   int input_ = -1;
   int output_ = -1;
   std::string out_;
 };
 
-// Runs one whole session: input is written, then the input is closed and the engine runs
-// to its exit. ini, when given, becomes the Tirvex.ini of the working directory.
+// Runs one whole session in engine's directory: input is written, then the input is closed and
+// the engine runs to its exit.
+inline EngineRun RunEngine(EngineProcess& engine, const std::string& input) {
+  engine.Start();
+  engine.Send(input);
+  int status = engine.Finish(100);
+  return {engine.Output(), engine.Log(), status};
+}
+// The same in a fresh directory; ini, when given, becomes its Tirvex.ini.
 inline EngineRun RunEngine(const std::string& input, std::optional<std::string> ini = std::nullopt) {
   EngineProcess engine;
   if (ini) engine.WriteFile("Tirvex.ini", *ini);
-  engine.Start();
-  engine.Send(input);
-  int status = engine.Finish();
-  return {engine.Output(), engine.Log(), status};
+  return RunEngine(engine, input);
 }

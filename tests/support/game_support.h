@@ -1,8 +1,11 @@
-// Shared by the tests that play through the binary: the engine's move lines, the handshake,
-// and a replay of the game here with the board's own functions.
+// Shared by the tests: the board's tables made ready, moves and positions as text, games played
+// with the board's own functions, and what the real binary printed (its move lines, the text
+// of its log) or left in the files of its directory.
 #pragma once
 #include <regex>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 #include "board/board.h"
 #include "engine/engine.h"
@@ -10,9 +13,57 @@
 #include "eval/eval.h"
 #include "movegen/movegen.h"
 
-inline const bool TablesInitialised = (InitTables(), InitPhaseTables(), true);
+inline const bool TablesReady = (InitTables(), InitPhaseTables(), true);
 
 inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Occurrences of part in text.
+inline int Count(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) n++;
+  return n;
+}
+
+// The text after marker up to the line end, for the first occurrence of marker after from.
+inline std::string LineAfter(const std::string& log, const std::string& marker, size_t from = 0) {
+  size_t at = log.find(marker, from);
+  if (at == std::string::npos) return "";
+  at += marker.size();
+  return log.substr(at, log.find('\n', at) - at);
+}
+
+// Coordinate text of a move, "" for no move.
+inline std::string Text(Move m) {
+  char buffer[8] = "";
+  if (m) MoveToText(m, buffer);
+  return buffer;
+}
+inline std::string Fen() {
+  char buffer[128];
+  return {buffer, WriteFen(buffer)};
+}
+
+// Plays blank-separated coordinate moves as game moves; false at the first one refused.
+inline bool Play(const std::string& moves) {
+  std::istringstream words(moves);
+  for (std::string word; words >> word;)
+    if (!MakeRealMove(ReadCoordinateMove(word.c_str()))) return false;
+  return true;
+}
+// Sets fen up as a new game and plays the moves.
+inline bool Replay(const char* fen, const std::string& moves) { return SetupGame(fen) && Play(moves); }
+
+// The legal moves of the position on the board, in the generator's order.
+inline std::vector<Move> LegalMoves() {
+  MoveEntry list[MaxMovesPerList];
+  CheckInfo check;
+  ComputeCheckers(&check);
+  MoveEntry* end = check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
+  std::vector<Move> moves;
+  for (MoveEntry* e = list; e < end; e++)
+    if (MoveIsLegal(e->Move)) moves.push_back(e->Move);
+  return moves;
+}
 
 inline std::string Session(const std::string& commands) { return std::string(XboardHandshake) + commands; }
 
@@ -25,49 +76,15 @@ inline std::vector<std::string> EngineMoves(const std::string& out) {
   return moves;
 }
 
-// Plays one coordinate move on the board here; false when it is not legal.
-inline bool PlayText(const std::string& text) { return MakeRealMove(ReadCoordinateMove(text.c_str())); }
-
-// Sets up fen and plays moves with the board's functions; false when one is illegal.
-inline bool Replay(const char* fen, const std::vector<std::string>& moves) {
-  if (!SetupGame(fen)) return false;
-  for (const std::string& text : moves)
-    if (!PlayText(text)) return false;
-  return true;
-}
-
-inline std::string CurrentFen() {
-  char fen[128];
-  WriteFen(fen);
-  return fen;
-}
-
-inline std::vector<std::string> LegalMoves() {
-  MoveEntry list[MaxMovesPerList];
-  CheckInfo check;
-  ComputeCheckers(&check);
-  MoveEntry* end = check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
-  std::vector<std::string> moves;
-  for (MoveEntry* e = list; e < end; e++)
-    if (MoveIsLegal(e->Move)) {
-      char text[8];
-      MoveToText(e->Move, text);
-      moves.push_back(text);
-    }
-  return moves;
-}
-
-// The text after marker up to the line end, for the first occurrence of marker after from.
-inline std::string LineAfter(const std::string& log, const std::string& marker, size_t from = 0) {
-  size_t at = log.find(marker, from);
-  if (at == std::string::npos) return "";
-  at += marker.size();
-  return log.substr(at, log.find('\n', at) - at);
-}
-
-// Occurrences of part in text.
-inline int Count(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) n++;
-  return n;
-}
+// The commands run between the handshake and quit in a fresh directory holding the files (and
+// what the shell command prepare leaves there); the directory stays for the files written.
+struct ToolRun : EngineRun {
+  EngineProcess engine;
+  ToolRun(const std::string& commands, const std::vector<std::pair<std::string, std::string>>& files = {},
+          const std::string& prepare = "") {
+    for (auto& [name, text] : files) engine.WriteFile(name, text);
+    if (prepare.empty() || std::system(("cd " + engine.Directory() + " && " + prepare).c_str()) == 0)
+      static_cast<EngineRun&>(*this) = RunEngine(engine, Session(commands + "quit\n"));
+  }
+  std::string File(const std::string& name) const { return engine.File(name); }
+};
