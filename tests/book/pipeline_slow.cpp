@@ -9,10 +9,7 @@ namespace {
 
 constexpr const char* PgnExtract = "/usr/games/pgn-extract";
 
-struct Stats {
-  int counts[3] = {0, 0, 0};  // white wins, black wins, draws
-  int firstPly = 1000;
-};
+struct Stats { int counts[3] = {0, 0, 0}, firstPly = 1000; };  // white wins, black wins, draws; first ply
 
 std::string Output(const std::string& command) {
   std::string text;

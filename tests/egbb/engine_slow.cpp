@@ -45,12 +45,9 @@ TEST(EgbbEngine, AStaleTableEntryDoesNotOverruleTheBitbases) {
   BitbasesLoaded = false;
 }
 
-struct Ending {
-  const char* name;
-  const char* fen;  // white to move and winning
-};
-
-// Wins far from mate: the defending king in the centre (KBNK: the wrong corner's side).
+// Wins for white to move, far from mate: the defending king in the centre (KBNK: the wrong
+// corner's side).
+struct Ending { const char *name, *fen; };
 constexpr Ending Endings[] = {
     {"KQK", "8/8/8/4k3/8/8/8/1Q2K3 w - - 0 1"},
     {"KRK", "8/8/8/3k4/8/8/8/R3K3 w - - 0 1"},

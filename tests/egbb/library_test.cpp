@@ -12,11 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ProbeCase {
-  const char* note;
-  int args[9];  // side, white king, black king, then three (piece, square) slots
-  int expected;
-};
+struct ProbeCase { const char* note; int args[9], expected; };  // side, kings, three (piece, square) slots
 
 // Squares a1 = 0 ... h8 = 63: a8 56, b8 57, c8 58, h8 63, b6 41, b7 49, b2 9, b3 17, g8 62.
 constexpr ProbeCase Cases[] = {

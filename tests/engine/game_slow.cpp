@@ -17,12 +17,9 @@ void StartLongSearch(EngineProcess& engine) {
 }
 
 // Words sent during the engine's own search: "?" plays at once; force, new, setboard and
-// result stop it without a move (the interface no longer expects one) and then act.
-struct StopCase {
-  const char* words;
-  bool moves;
-  const char* perftAfter;  // the legal-move count of the position then on the board
-};
+// result stop it without a move (the interface no longer expects one) and then act, leaving a
+// position of perftAfter legal moves.
+struct StopCase { const char* words; bool moves; const char* perftAfter; };
 const StopCase StopCases[] = {
     {"?\n", true, nullptr},
     {"force\n", false, "\t43\n"},  // the test position stays, white to move
@@ -126,10 +123,8 @@ TEST(Pondering, APredictionComesTrueOrIsTakenBack) {
 
 // Words that change the game end the pondering, the prediction is taken back, and they act on
 // the real game: the engine then moves in the position they set up.
-struct GameWordCase {
-  const char* words;
-  const char* fen;  // the position the engine's next move is played from; nullptr: after the first move
-};
+// The position the engine's next move is played from; nullptr: after the first move.
+struct GameWordCase { const char *words, *fen; };
 const GameWordCase GameWordCases[] = {
     {"result 1-0 {x}\nnew\nlevel 0 0:05 0\ntime 500\notim 500\ngo\n", InitialFen},
     {"setboard 4k3/8/8/8/8/8/8/R3K3 b - -\ngo\n", "4k3/8/8/8/8/8/8/R3K3 b - -"},

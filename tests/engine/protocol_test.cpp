@@ -10,11 +10,7 @@
 namespace {
 
 // A whole session: texts that stdout or the log must hold, and texts that neither may hold.
-struct SessionCase {
-  std::string input;
-  std::optional<std::string> ini;
-  std::vector<std::string> present, absent;
-};
+struct SessionCase { std::string input; std::optional<std::string> ini; std::vector<std::string> present, absent; };
 
 TEST(CommandLoop, SessionsAnswerAndLogAsTheirWordsCallFor) {
   const std::string path(300, 'b'), word255(255, 'x'), word300(300, 'e');

@@ -19,11 +19,7 @@ void Control(int movesPerControl, int64_t increment, int gamePly, int state = Wa
 // comes while the opponent is to move (Waiting: before the opponent's move) or while the
 // engine thinks; the budget is a tenth of the clock per move to go less a margin of 1 s
 // (0.5 s from 2.2 s per move on), nine tenths of the clock on the last move, plus the increment.
-struct BudgetCase {
-  int movesPerControl, increment, gamePly, state, clock;
-  int movesToGo;
-  int64_t budget;
-};
+struct BudgetCase { int movesPerControl, increment, gamePly, state, clock, movesToGo; int64_t budget; };
 const BudgetCase BudgetCases[] = {
     {40, 0, 1, Waiting, 60000, 40, 14000},        // white's first move: 1500 cs a move less 100
     {40, 0, 79, Waiting, 60000, 1, 539100},       // before white's 40th move: 59900 cs x 9

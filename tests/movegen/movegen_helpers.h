@@ -21,13 +21,6 @@ inline const std::vector<PerftCase> PublishedPerft = {
     {"r2q1rk1/pP1p2pp/Q4n2/bbp1p3/Np6/1B3NBn/pPPP1PPP/R3K2R b KQ - 0 1", {6, 264, 9467, 422333, 15833292}},
 };
 
-// Sum of the leaf counts of plies 1..depth: what PerftCount(depth) returns.
-inline uint64_t CumulativeLeaves(const PerftCase& c, int depth) {
-  uint64_t sum = 0;
-  for (int i = 0; i < depth; i++) sum += c.leaves[i];
-  return sum;
-}
-
 // Random games, visit() after each move (the shared playout helper), from the first four published
 // positions and one full of promotions: every move kind occurs in them.
 template <typename Visit>

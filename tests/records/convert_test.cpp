@@ -3,12 +3,15 @@
 // keys are checked against the key of a fresh setup of the line's FEN.
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <gtest/gtest.h>
 #include <csignal>
-#include "records_helpers.h"
-
-using namespace records_test;
+#include "../support/game_support.h"
+#include "records/records.h"
 
 namespace {
+
+// 38 master games: 37 finished ones and, as game 33, one ending in "*".
+const std::string Sample = ReadFile(TIRVEX_SOURCE_DIR "/tests/data/masters_sample.pgn");
 
 const ToolRun& SampleRun() {
   static ToolRun run("pgn2game s.pgn a.game\npgn2game s.pgn a.game\ngame2pgn a.game r.pgn\npgn2pos s.pgn\n"
@@ -66,9 +69,7 @@ const std::string TooLong = Good + std::string("\0\x84", 2) + std::string(2048, 
 const std::string NoResult = Good + std::string("\x01\0\x24\x0D", 4);
 const std::string Illegal("\x03\x40\x24\x0D\x24\x0D\x1C\x03", 8);  // e2e4 e2e4 e7e5
 const std::string Corrupt2 = "Game file corrupted! (error on game: 2)";
-struct BrokenCase {
-  std::string bytes, command, output;  // output ends in "quit" where no line break may follow
-};
+struct BrokenCase { std::string bytes, command, output; };  // output ends in "quit" where no line break may follow
 const BrokenCase BrokenCases[] = {
     {"", "game2pgn g.game o\n", "Converting 0 games [  0%]...OK\nconverted: 0 games.\n"},
     {Good + "\x80", "game2pgn g.game o\n", "Converting 1 games [  0%]...\b\b\b\b\b\b\b\b100%]...OK\n"},

@@ -2,11 +2,11 @@
 // expected figures are the collection's published ones: 5000 games of which 2 end in "*",
 // results 1-0 1785, 0-1 1122, 1/2-1/2 2091, 248 promotions of which 8 underpromotions; every
 // game's moves are compared with pgn-extract's replay where pgn-extract is installed.
+#include <gtest/gtest.h>
 #include <algorithm>
 #include <map>
-#include "records_helpers.h"
-
-using namespace records_test;
+#include "../support/game_support.h"
+#include "records/records.h"
 
 namespace {
 

@@ -1,11 +1,8 @@
-// Test harness: runs the real tirvex binary (TIRVEX_BINARY) in a fresh temporary working
-// directory with its own pipes, so tests never depend on the terminal or on CI's stdin.
-//   RunEngine(input[, ini]): a whole session (input written, then closed); returns stdout, the
-//     text of Tirvex.log and the exit status (128 + signal number when killed by a signal).
-//   EngineProcess: files put into Directory() first, then Start(), Send(), WaitForOutput(),
-//     WaitForLog() or WaitForOutputWhere() (60 s limit), Finish() (closes stdin, waits for the
-//     exit, kills after the limit). The directory is removed by the destructor.
-// Header-only so that every test executable can include it.
+// Test harness (header-only, for every test executable): runs the real tirvex binary
+// (TIRVEX_BINARY) in a fresh temporary working directory with its own pipes, so tests never
+// depend on the terminal or on CI's stdin. RunEngine runs a whole session (input written, then
+// closed) and returns stdout, the text of Tirvex.log and the exit status (128 + signal number
+// when killed by a signal); EngineProcess is driven word by word (waits have a 60 s limit).
 #pragma once
 #include <fcntl.h>
 #include <poll.h>
@@ -157,8 +154,7 @@ class EngineProcess {
 
   TempDirectory directory_;
   pid_t pid_ = -1;
-  int input_ = -1;
-  int output_ = -1;
+  int input_ = -1, output_ = -1;
   std::string out_;
 };
 
