@@ -18,7 +18,6 @@
 
 char CommandBuffer[CommandBufferSize];
 bool PendingCommand;
-int EngineState = Force;
 bool PonderEnabled = true;
 Move PonderMove;
 
@@ -250,6 +249,7 @@ void StopEngine() {
 // Runs until quit; the end of input counts as quit. A word too long for CommandBuffer is
 // logged and refused.
 void CommandLoop() {
+  ReadSearchInput = PollInput;  // the searches it starts read the input through the poll
   while (EngineState != Quit) {
     bool refused = false;
     if (!PendingCommand) {

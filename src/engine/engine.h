@@ -1,32 +1,17 @@
 // Engine control: entry point, command loop, log, start-up, thinking and time
-// control, result announcements, the bitbase interface and the platform layer.
+// control, result announcements, loading the bitbase library and the platform layer.
 #pragma once
 #include <cstdint>
-#include "board/board.h"
-
-struct TTSlot;
-
-enum EngineStateValue : int { Force = 0, Thinking = 1, Pondering = 2, Waiting = 3, Quit = 4 };
+#include "search/search.h"
 
 inline constexpr int CommandBufferSize = 256;
 extern char CommandBuffer[CommandBufferSize];
 extern bool PendingCommand;
-extern int EngineState;
 extern bool PonderEnabled;
 extern Move PonderMove;
 
-// Time control, all times in milliseconds of the engine clock.
-extern int MovesPerControl;
-extern int MovesToGo;
-extern int64_t Increment;
-extern int64_t MoveBudget;
-extern int64_t SearchStart;
-extern int64_t LastOwnClock;  // the engine's clock from the last time command, -1 before any
-// Counts budget computations, so that a search can tell that a clock command replaced its budget.
-extern uint32_t BudgetGeneration;
-// Clock value at which the engine's own search stops whatever its depth, so that no move
-// can overrun the engine's clock; -1 when no clock is known.
-extern int64_t MoveDeadline;
+// The engine's clock in milliseconds from the last time command, -1 before any.
+extern int64_t LastOwnClock;
 // Result of the last IterativeDeepening run: {score in the low 16 bits, move in the high 16 bits}.
 extern uint32_t SearchResult;
 // The predicted reply is made and taken back through this record, kept apart from the search's.
@@ -77,16 +62,8 @@ void ReadConfiguration(std::FILE* file, Configuration& config);
 bool Startup();
 
 // ---- Commands and control ----
-// What a word read during a search does there (the search's input poll).
-enum SearchEffect : int {
-  Waits,          // kept in CommandBuffer for the loop (of several, the last one read)
-  MovesNow,       // stops the search; the engine plays the best move found so far ("?", quit)
-  EndsPondering,  // stops a pondering search (the loop takes the prediction back); else waits
-  EndsSearch,     // stops any search without a move (new, setboard, result, force)
-};
+// What a word does when it is read during a search.
 SearchEffect SearchEffectOf(const char* word);
-// How input stopped the running search: Waits when it did not.
-extern SearchEffect InputStop;
 void CommandLoop();
 void StopEngine();
 void ComputeMoveBudget(int ownClock, int opponentClock);
@@ -95,8 +72,7 @@ void ComputeMoveBudget(int ownClock, int opponentClock);
 void ReadClockCommand(const char* suffix);
 // Longest time in milliseconds one move may take with ownClock milliseconds on the engine's clock.
 int64_t HardTimeLimit(int64_t ownClock);
-bool TimeUp();
-void PollInput();
+bool PollInput();
 void StartEngine(bool goodPonder);
 void think();
 // The engine's decision after a search: a game-end marker or a legal move with its score.
@@ -112,12 +88,5 @@ void RetractPrediction();
 // The predicted reply came true: it becomes a game move (GamePly and SearchAge advance).
 void AcceptPrediction();
 
-// ---- Endgame bitbases ----
-extern bool BitbasesLoaded;
-extern bool BitbaseProbing;
-extern int BitbaseLoadMode;
+// ---- Endgame bitbases (the search probes what this loads) ----
 bool LoadBitbases(const char* directory, int cacheMegabytes, int loadOption);
-// Score for the side to move, or 99999 when the bitbases have no answer.
-int ProbeBitbases();
-// The library's score for the side to move scaled to the engine's mate range (99999 passes).
-int ConvertBitbaseScore(int libraryScore);

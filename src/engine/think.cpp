@@ -10,17 +10,9 @@
 #include "movegen/movegen.h"
 #include "search/search.h"
 
-int MovesPerControl = 35;
-int MovesToGo = 35;
-int64_t Increment;
-int64_t MoveBudget;
-int64_t SearchStart;
 int64_t LastOwnClock = -1;
-uint32_t BudgetGeneration;
-int64_t MoveDeadline = -1;
 uint32_t SearchResult;
 PlyRecord PonderRecord;
-SearchEffect InputStop;
 
 namespace {
 
@@ -233,15 +225,6 @@ int64_t HardTimeLimit(int64_t ownClock) {
   return std::max(limit, ShortestMove);
 }
 
-// Pondering has no limit. Otherwise the search stops at the hard limit whatever its depth,
-// and at the end of the budget once an iteration of depth 2 has completed.
-bool TimeUp() {
-  if (EngineState == Pondering) return false;
-  int64_t now = Now();
-  if (MoveDeadline >= 0 && now >= MoveDeadline) return true;
-  return SearchStart + MoveBudget - now <= 0 && IterationDepth > 2;
-}
-
 void AcceptPrediction() {
   GamePly++;
   SearchAge++;
@@ -254,16 +237,17 @@ void RetractPrediction() {
   PonderMove = 0;
 }
 
-// One word read during a search (input is known to be waiting). Only words that must be
-// handled after the search are copied to CommandBuffer, so a clock command never overwrites
-// a word already waiting there.
-void PollInput() {
+// The search's input reader: one word when input waits. Only words that must be handled
+// after the search are copied to CommandBuffer, so a clock command never overwrites a word
+// already waiting there.
+bool PollInput() {
+  if (InputPending() == 0) return false;
   char word[CommandBufferSize];
   if (!ReadWord(word, sizeof word)) std::strcpy(word, "quit");
   LogLine("-cC: %s", word);
   if (InputOverflow) {
     LogLine("-M: refused word longer than %d characters", CommandBufferSize - 1);
-    return;
+    return true;
   }
   Move move = ReadCoordinateMove(word);
   if (move && EngineState == Pondering && move == PonderMove) {
@@ -275,19 +259,20 @@ void PollInput() {
     CreditPonderTime(now);
     StartOwnClock(std::min(now, WordArrivedAt));
     LogLine("--- GOOD PONDER --- cmd:%s", word);
-    return;
+    return true;
   }
   if (!move && std::strncmp(word, "time", 4) == 0) {
     ReadClockCommand(" [cC]");
-    return;
+    return true;
   }
   std::strcpy(CommandBuffer, word);
   PendingCommand = true;
   SearchEffect effect = move ? MovesNow : SearchEffectOf(word);
   if (effect == EndsPondering && EngineState != Pondering) effect = Waits;
-  if (effect == Waits) return;
+  if (effect == Waits) return true;
   InputStop = effect;
   StopSearch = true;
+  return true;
 }
 
 void StartEngine(bool goodPonder) {

@@ -2,7 +2,6 @@
 // through the same ply records, move stack, generators and move maker as the search.
 #include <cinttypes>
 #include <cstdio>
-#include "engine/engine.h"
 #include "movegen/movegen.h"
 #include "search/search.h"
 
@@ -14,7 +13,7 @@ constexpr int MaxPerftDepth = 127;
 bool PerftStopped() {
   if (NodeCount <= NextPollAt || StopSearch) return StopSearch;
   NextPollAt += PollInterval;
-  if (InputPending() != 0) PollInput();
+  ReadSearchInput();
   return StopSearch;
 }
 }  // namespace

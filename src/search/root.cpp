@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
-#include "engine/engine.h"
 #include "movegen/movegen.h"
 #include "search/search.h"
 

@@ -1,7 +1,6 @@
 // Alpha-beta search below the root: fail-soft, with the transposition table, the bitbase probe,
 // null-move pruning, internal iterative deepening, check, passed-pawn and recapture extensions,
 // futility pruning at the last two plies, late-move reductions and principal-variation search.
-#include "engine/engine.h"
 #include "eval/eval.h"
 #include "movegen/movegen.h"
 #include "search/search.h"

@@ -67,9 +67,57 @@ void ResetOrderingStatistics();
 // Both killer slots of every ply record to 0.
 void ClearKillers();
 
+// ---- The clock and the input, as the engine running the search sets them ----
+// What the program is doing; a pondering search has no clock.
+enum EngineStateValue : int { Force = 0, Thinking = 1, Pondering = 2, Waiting = 3, Quit = 4 };
+extern int EngineState;
+// Time control, all times in milliseconds of the engine clock.
+extern int MovesPerControl;
+extern int MovesToGo;
+extern int64_t Increment;
+extern int64_t MoveBudget;
+extern int64_t SearchStart;
+// Counts budget computations, so that a search can tell that a clock command replaced its budget.
+extern uint32_t BudgetGeneration;
+// Clock value at which the engine's own search stops whatever its depth, so that no move
+// can overrun the engine's clock; -1 when no clock is known.
+extern int64_t MoveDeadline;
+// Pondering has no limit. Otherwise the search stops at the hard limit whatever its depth,
+// and at the end of the budget once an iteration of depth 2 has completed.
+bool TimeUp();
+
+// What a word read during a search does there.
+enum SearchEffect : int {
+  Waits,          // kept for the command loop (of several, the last one read)
+  MovesNow,       // stops the search; the engine plays the best move found so far ("?", quit)
+  EndsPondering,  // stops a pondering search (the loop takes the prediction back); else waits
+  EndsSearch,     // stops any search without a move (new, setboard, result, force)
+};
+// How input stopped the running search: Waits when it did not.
+extern SearchEffect InputStop;
+// Reads and acts on a word of input when one waits during a search (it may set StopSearch and
+// InputStop); true when it read one. The engine's command loop installs its reader; a search
+// run on its own reads no input.
+extern bool (*ReadSearchInput)();
+
 // Clock and input check run by the searches (the clock every 1,024 nodes, the input every 5 ms);
 // true when the search must stop.
 bool CheckTimeAndInput();
+
+// ---- Endgame bitbases ----
+// The outside library's probe: side, kings, then three (piece, square) slots in its own codes.
+using BitbaseProbeFunction = int (*)(int side, int whiteKing, int blackKing, int piece1, int square1, int piece2,
+                                     int square2, int piece3, int square3);
+// Set when the engine has loaded the library (BitbaseLibrary then holds its probe).
+extern bool BitbasesLoaded;
+extern BitbaseProbeFunction BitbaseLibrary;
+// Cleared by the root search when the tables have chosen the root moves.
+extern bool BitbaseProbing;
+extern int BitbaseLoadMode;
+// Score for the side to move, or BitbaseNoResult when the bitbases have no answer.
+int ProbeBitbases();
+// The library's score for the side to move scaled to the engine's mate range (99999 passes).
+int ConvertBitbaseScore(int libraryScore);
 
 // ---- Move ordering (lazy selection from the node's list in its ply record) ----
 inline constexpr int ScoreHashMove = 30000;

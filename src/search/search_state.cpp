@@ -1,5 +1,4 @@
-// Process-wide search state and the periodic clock and input check.
-#include "engine/engine.h"
+// Process-wide search state, the clock the engine sets for it, and the periodic clock and input check.
 #include "search/search.h"
 
 MoveEntry MoveStack[MoveStackSize];
@@ -13,6 +12,24 @@ uint32_t CheckCount[2];
 bool AllMovesDraw, AllMovesLose;
 char PVBuffer[1024];
 
+int EngineState = Force;
+int MovesPerControl = 35;
+int MovesToGo = 35;
+int64_t Increment;
+int64_t MoveBudget;
+int64_t SearchStart;
+uint32_t BudgetGeneration;
+int64_t MoveDeadline = -1;
+SearchEffect InputStop;
+bool (*ReadSearchInput)() = [] { return false; };
+
+bool TimeUp() {
+  if (EngineState == Pondering) return false;
+  int64_t now = Now();
+  if (MoveDeadline >= 0 && now >= MoveDeadline) return true;
+  return SearchStart + MoveBudget - now <= 0 && IterationDepth > 2;
+}
+
 // The clock is read every ClockInterval nodes and the input looked at every InputInterval
 // milliseconds, so that a slow build or machine still stops at the hard limit and notices the
 // opponent's move in time.
@@ -24,8 +41,7 @@ bool CheckTimeAndInput() {
   int64_t now = Now();
   if (now - lastInputLook < InputInterval) return false;
   lastInputLook = now;
-  if (InputPending() != 0) {
-    PollInput();
+  if (ReadSearchInput()) {
     if (StopSearch) return true;
     if (TimeUp()) return StopSearch = true;
   }
