@@ -84,9 +84,12 @@ build: deps-build
 
 # The endgame tables in run/egbb, each made only when its file is missing or unreadable,
 # and the library that the engine loads from there (EGBB_PATH=egbb in run/Tirvex.ini).
+# The tables are made once, in the directory the table tests and the package read too.
+TABLES = $(BUILD)/egbb-tables
 egbb: build
-	$(BUILD)/tirvex_egbbgen run/egbb
-	cp $(BUILD)/egbbdll.so run/egbb/
+	$(BUILD)/tirvex_egbbgen $(TABLES)
+	mkdir -p run/egbb
+	cp -u $(TABLES)/*.tvb $(BUILD)/egbbdll.so run/egbb/
 
 run: build egbb
 	@tools/makebook.sh --missing $(BUILD)/tirvex $(DEFAULT_PGN) run/book
@@ -100,7 +103,7 @@ book: build
 test: build deps-match deps-records fuzz-build deps-deb deps-package-test
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'xboard|package'
 	cd $(BUILD) && ctest --output-on-failure -L 'xboard|package'
-	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Sanitize -DTIRVEX_EGBB_TABLES=$(abspath $(BUILD))/egbb-tables \
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Sanitize -DTIRVEX_EGBB_TABLES=$(abspath $(TABLES)) \
 	  -DTIRVEX_EGBB_GENERATOR=$(abspath $(BUILD))/tirvex_egbbgen > /dev/null
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'xboard|package'
@@ -122,19 +125,18 @@ fuzz: fuzz-build
 # What is installed besides the programs, each made only when missing: the default book from
 # the shipped games, and the endgame tables in the directory that the table tests read too.
 PACKAGE_BOOK = $(BUILD)/book
-PACKAGE_TABLES = $(BUILD)/egbb-tables
 package-data: build
 	@tools/makebook.sh --missing $(BUILD)/tirvex $(DEFAULT_PGN) $(PACKAGE_BOOK)
-	$(BUILD)/tirvex_egbbgen $(PACKAGE_TABLES)
+	$(BUILD)/tirvex_egbbgen $(TABLES)
 
 install: package-data
-	tools/package/install.sh install "$(DESTDIR)" "$(PREFIX)" $(BUILD) $(PACKAGE_BOOK) $(PACKAGE_TABLES)
+	tools/package/install.sh install "$(DESTDIR)" "$(PREFIX)" $(BUILD) $(PACKAGE_BOOK) $(TABLES)
 
 uninstall:
 	tools/package/install.sh uninstall "$(DESTDIR)" "$(PREFIX)"
 
 deb: package-data deps-deb
-	@tools/package/deb.sh $(BUILD) $(PACKAGE_BOOK) $(PACKAGE_TABLES)
+	@tools/package/deb.sh $(BUILD) $(PACKAGE_BOOK) $(TABLES)
 
 match: build deps-match
 	tools/match.sh $(BUILD)/tirvex 20 1 1 $(BUILD)/match
