@@ -1,5 +1,5 @@
 // Search: transposition table, alpha-beta and quiescence searches, move ordering,
-// root search with iterative deepening, and perft.
+// root search with iterative deepening, perft, the clock and input check, and bitbase probes.
 #pragma once
 #include <cstdint>
 #include "board/board.h"
