@@ -51,15 +51,17 @@ void CreditPonderTime(int64_t now) {
 }
 
 // The legal move of the side to move that the move ordering would try first (the generator's
-// highest score), or 0 when there is none (mate or stalemate).
-Move BestOrderedLegalMove() {
+// highest score), or 0 when there is none (mate or stalemate); rootKept: of the moves the last
+// root search kept (the bitbases may have set losing ones aside).
+Move BestOrderedLegalMove(bool rootKept = false) {
   MoveEntry list[MaxMovesPerList];
   CheckInfo check;
   ComputeCheckers(&check);
   MoveEntry* end = check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
   const MoveEntry* best = nullptr;
   for (MoveEntry* entry = list; entry < end; entry++)
-    if ((!best || entry->Score > best->Score) && MoveIsLegal(entry->Move)) best = entry;
+    if ((!best || entry->Score > best->Score) && MoveIsLegal(entry->Move) && !(rootKept && RootExcludes(entry->Move)))
+      best = entry;
   return best ? best->Move : 0;
 }
 
@@ -184,7 +186,8 @@ Decision DecideMove(const TTSlot* slot) {
   if (slot && !failedLow && MoveIsLegal(stored) && !RootExcludes(stored)) return {stored, TTScore(slot)};
   if (MoveIsLegal(searched)) return {searched, searchedScore};
   if (MoveIsLegal(PlyRecords[1].BestMove)) return {PlyRecords[1].BestMove, 0};
-  return {any, 0};
+  Move kept = BestOrderedLegalMove(true);
+  return {kept ? kept : any, 0};
 }
 
 

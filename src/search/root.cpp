@@ -259,7 +259,10 @@ uint32_t IterativeDeepening() {
   uint32_t result = PackResult(-9999, 0);
   int alpha = -ScoreMate, beta = ScoreMate;
   IterationDepth = 2;
-  WindowFromTable(alpha, beta);
+  // The table's depth and window may come from a search without the bitbases, whose filter of
+  // the root moves the search must first run: a deep first iteration could then end on the
+  // clock before any move is searched.
+  if (!RootInBitbases) WindowFromTable(alpha, beta);
 
   const int64_t start = Now();
   char fen[128];
