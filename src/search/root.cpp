@@ -35,10 +35,6 @@ Verdict JudgeByBitbases(int alpha, int beta, int& score) {
   return v == 0 ? Verdict::Draw : v > 0 ? Verdict::Loss : Verdict::Win;  // v is the opponent's score
 }
 
-// Set per search: the bitbases know the root position, so their filter of the root moves, not an
-// entry of the table (which a search without them may have stored), chooses among the moves.
-bool RootInBitbases;
-
 // Marks illegal root moves and, when the bitbases know the root moves, keeps only the best class of them;
 // of winning moves only those nearest to mate, so that a won ending is converted rather than drawn by the
 // fifty-move rule (libraries that score all wins alike keep them all).
@@ -172,6 +168,8 @@ int Elapsed(int64_t start) { return static_cast<int>((Now() - start) / 10); }
 bool StoppedByInput() { return InputStop != Waits; }
 
 }  // namespace
+
+bool RootInBitbases;
 
 void PrepareRootSearch() {
   PlyRecords[0].ListEnd = MoveStack;

@@ -166,6 +166,10 @@ int Quiesce(int depth, int ply, int alpha, int beta);
 int RootSearch(int alpha, int beta);
 // {score in the low 16 bits, move in the high 16 bits}.
 uint32_t IterativeDeepening();
+// Set per search: the bitbases know the root position, so their filter of the root moves and
+// the search's own result, not an entry of the table (which a search without them, or an
+// older deeper one, may have stored), choose the move.
+extern bool RootInBitbases;
 // True when the last root search set move aside: illegal, or not among the moves the bitbases
 // keep (the winning moves nearest to mate, or the drawing ones).
 bool RootExcludes(Move move);

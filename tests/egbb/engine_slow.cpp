@@ -19,13 +19,21 @@ void LinkTables(const EngineProcess& engine) {
 
 // A table entry for the root stored by an earlier search that did not use the bitbases (the
 // opponent's search, with every move lost, searches on without them) names a winning move that
-// is not the nearest to mate: the engine still keeps to the nearest, also when the clock stops
-// the search at once (a deep entry must not make it start, and stop, beyond depth 2).
+// is not the nearest to mate: the engine still keeps to the nearest. Cases: a shallow exact
+// entry; a deep one with the clock stopping the search at once (the search must not start, and
+// stop, beyond depth 2); a deep lower bound where a mate in one ends the search in iterations
+// whose window leaves the bitbases out.
+struct StaleCase { const char* fen; int depth, bound, budget; };
+constexpr StaleCase StaleCases[] = {
+    {"8/8/8/3rk3/8/8/8/1Q2K3 w - - 0 1", 6, BoundExact, 1000000000},
+    {"8/8/8/3rk3/8/8/8/1Q2K3 w - - 0 1", 40, BoundExact, 0},
+    {"8/8/5K1k/8/8/6Q1/8/8 w - - 0 1", 40, BoundLower, 1000000000},
+};
+
 TEST(EgbbEngine, AStaleTableEntryDoesNotOverruleTheBitbases) {
   EngineProcess scratch;
   LinkTables(scratch);
   ASSERT_TRUE(LoadBitbases((scratch.Directory() + "egbb/").c_str(), 4, 1));
-  ASSERT_TRUE(SetupGame("8/8/8/3rk3/8/8/8/1Q2K3 w - - 0 1"));
   auto opponentScore = [](Move m) {
     SaveBoardState(&PlyRecords[0]);
     MakeMove(m, &PlyRecords[0]);
@@ -33,17 +41,19 @@ TEST(EgbbEngine, AStaleTableEntryDoesNotOverruleTheBitbases) {
     UnmakeMove(m, &PlyRecords[0]);
     return score;
   };
-  Move nearest = 0, slower = 0;
-  for (Move m : LegalMoves())
-    if (!nearest || opponentScore(m) < opponentScore(nearest)) nearest = m;
-  for (Move m : LegalMoves())
-    if (opponentScore(m) < 0 && opponentScore(m) > opponentScore(nearest)) slower = m;
-  ASSERT_NE(slower, 0);
-  for (int budget : {1000000000, 0}) {
-    StoreTT(Position.PositionKey, Position.SideToMove, slower, 900, budget ? 6 : 40, BoundExact);
-    SearchResult = search_test::SearchCurrent(budget ? 6 : 60, budget).Best << 16;
+  for (const StaleCase& c : StaleCases) {
+    SCOPED_TRACE(c.fen);
+    ASSERT_TRUE(SetupGame(c.fen));
+    Move nearest = 0, slower = 0;
+    for (Move m : LegalMoves())
+      if (!nearest || opponentScore(m) < opponentScore(nearest)) nearest = m;
+    for (Move m : LegalMoves())
+      if (opponentScore(m) < 0 && opponentScore(m) > opponentScore(nearest)) slower = m;
+    ASSERT_NE(slower, 0);
+    StoreTT(Position.PositionKey, Position.SideToMove, slower, 900, c.depth, c.bound);
+    SearchResult = search_test::SearchCurrent(c.budget ? 6 : 60, c.budget).Best << 16;
     Decision decision = DecideMove(ProbeTT(Position.PositionKey, Position.SideToMove));
-    EXPECT_EQ(opponentScore(decision.move), opponentScore(nearest)) << "budget " << budget;
+    EXPECT_EQ(opponentScore(decision.move), opponentScore(nearest)) << "depth " << c.depth;
   }
   BitbasesLoaded = false;
 }
