@@ -169,11 +169,11 @@ bool Ponder(Move reply) {
 
 }  // namespace
 
-// The root's table move when it is legal (not a fail-low bound, nor a move the root search set
-// aside by the bitbases), else the search's own move (first when the bitbases know the root),
-// else the best move of an interrupted first iteration, else the best-ordered legal move that
-// the bitbases kept; a position drawn by rule before the search, or without a legal move, gives
-// its marker.
+// The root's table move when it is legal (not a fail-low bound; not used when the bitbases know
+// the root, whose entry may come from a search without them), else the search's own move, else
+// the best move of an interrupted first iteration, else the best-ordered legal move that the
+// bitbases kept; a position drawn by rule before the search, or without a legal move, gives its
+// marker.
 Decision DecideMove(const TTSlot* slot) {
   Move searched = static_cast<Move>(SearchResult >> 16);
   int searchedScore = static_cast<int16_t>(SearchResult & 0xFFFF);
@@ -183,9 +183,8 @@ Decision DecideMove(const TTSlot* slot) {
   // An upper bound left by an iteration that failed low and was then interrupted names no
   // real best move: the last completed iteration's move is played instead.
   bool failedLow = slot && TTBound(slot) == BoundUpper && MoveIsLegal(searched);
-  Move stored = slot ? TTMove(slot) : 0;
-  if (RootInBitbases && MoveIsLegal(searched)) return {searched, searchedScore};
-  if (slot && !failedLow && MoveIsLegal(stored) && !RootExcludes(stored)) return {stored, TTScore(slot)};
+  Move stored = slot && !RootInBitbases ? TTMove(slot) : 0;
+  if (!failedLow && MoveIsLegal(stored)) return {stored, TTScore(slot)};
   if (MoveIsLegal(searched)) return {searched, searchedScore};
   if (MoveIsLegal(PlyRecords[1].BestMove)) return {PlyRecords[1].BestMove, 0};
   Move kept = BestOrderedLegalMove(true);

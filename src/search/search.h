@@ -167,8 +167,8 @@ int RootSearch(int alpha, int beta);
 // {score in the low 16 bits, move in the high 16 bits}.
 uint32_t IterativeDeepening();
 // Set per search: the bitbases know the root position, so their filter of the root moves and
-// the search's own result, not an entry of the table (which a search without them, or an
-// older deeper one, may have stored), choose the move.
+// the search's own result choose the move, not an entry of the table (which a search without
+// them, or an older deeper one, may have stored).
 extern bool RootInBitbases;
 // True when the last root search set move aside: illegal, or not among the moves the bitbases
 // keep (the winning moves nearest to mate, or the drawing ones).
