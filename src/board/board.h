@@ -238,8 +238,8 @@ extern PlyRecord* CurrentPly;
 void SaveBoardState(PlyRecord* record);
 void MakeMove(Move move, PlyRecord* record);
 void UnmakeMove(Move move, PlyRecord* record);
-// A game move: refused with "Illegal Move: " unless legal; advances GamePly and SearchAge and
-// refreshes the root snapshot. The search's own bookkeeping of a game move is the engine's.
+// A game move: refused (logged with the position) unless legal; advances GamePly and SearchAge
+// and refreshes the root snapshot. The search's own bookkeeping of a game move is the engine's.
 bool MakeRealMove(Move move);
 // Writes the lines that the levels above add to the move maker's failure dump (search depth,
 // legality, pondered move); set by the engine at start-up.

@@ -369,8 +369,6 @@ bool MakeRealMove(Move move) {
   if (IsMarker(move) || !MoveIsLegal(move)) {
     char text[8], fen[128];
     MoveToText(move, text);
-    PrintBoard(Position.Board);
-    std::printf("Illegal Move: %s\n", text);
     WriteFen(fen);
     LogLine("-----FEN:\t%s", fen);
     LogLine("*********** MakeRealMove ILLEGAL %u %s", move, text);

@@ -1,11 +1,13 @@
 // The command loop: reads the interface's words one at a time, logs each and dispatches it
-// through one flat table; applies the opponent's moves (judging a pondering prediction) and
-// runs the engine's own test and tool commands.
+// through one flat table; applies the opponent's moves (judging a pondering prediction), takes
+// moves back, answers the protocol's handshake and pings, and runs the engine's own test and
+// tool commands.
 //
-// During a search the loop does not run: the search's input poll (PollInput) reads the
-// words. There, a new clock is applied at once, a predicted move turns pondering into the
-// engine's own search, an unexpected move stops the search, and every other word acts as the
-// table's "during a search" column says.
+// During a search the loop does not run: the search's input poll (PollInput) reads the words.
+// There, a new clock is applied at once, a predicted move turns pondering into the engine's own
+// search, a ping is answered unless the engine thinks on its own move, and every other word is
+// kept for the loop, in arrival order, and acts as the table's "during a search" column says.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +19,6 @@
 #include "search/search.h"
 
 char CommandBuffer[CommandBufferSize];
-bool PendingCommand;
 bool PonderEnabled = true;
 Move PonderMove;
 
@@ -25,11 +26,19 @@ namespace {
 
 constexpr const char* EvalFen = "R7/8/8/6p1/8/b7/4k3/K7 w - - 0 1";
 constexpr const char* TestFen = "2rb1rk1/p4p2/2n3p1/q2NpPP1/2p5/P1Q1PP2/1P1R4/2K4R w - - 0 23";
-// The longest setboard text: the buffer keeps room for the line end and the NUL of the design.
+// The longest setboard text: the buffer keeps room for the line end and the string's end.
 constexpr int SetboardLimit = CommandBufferSize - 2;
+// The features announced in answer to protover, done=1 last: start-up has finished by then.
+constexpr const char* Features[][2] = {
+    {"myname", "\"Tirvex " TIRVEX_VERSION "\""}, {"setboard", "1"}, {"ping", "1"},   {"colors", "0"},
+    {"sigint", "0"},  {"sigterm", "0"}, {"draw", "0"}, {"variants", "\"normal\""}, {"done", "1"},
+};
+constexpr int64_t LongestFixedMoveTime = int64_t(1) << 40;  // st beyond it is as good as no limit
 
 // Second argument word of the two-word tool commands.
 char SecondArgument[CommandBufferSize];
+// The rest of a line that a command takes whole.
+char RestOfLine[4096];
 
 // Sets up a position; a new position ends any prediction made for pondering.
 bool SetUpPosition(const char* fen) {
@@ -39,13 +48,20 @@ bool SetUpPosition(const char* fen) {
   return true;
 }
 
+// Plays the opponent's move text, or tells the interface that it is illegal.
+bool PlayMoveText(Move move, const char* text) {
+  if (move && PlayGameMove(move)) return true;
+  std::printf("Illegal move: %s\n", text);
+  return false;
+}
+
 // An opponent's move. While pondering it judges the prediction: a hit after the pondering
 // search ended makes the reply a game move and thinks on; a miss takes the reply back first.
-// An illegal move is refused by MakeRealMove and the engine then waits for a legal one.
-void PlayOpponentMove() {
-  Move move = ReadCoordinateMove(CommandBuffer);
+// An illegal move is refused and the engine then waits for a legal one.
+void PlayOpponentMove(const char* text) {
+  Move move = ReadCoordinateMove(text);
   if (EngineState == Pondering) {
-    if (move == PonderMove) {
+    if (move && move == PonderMove) {
       LogLine("-WARNING ------------------------------ ------------- -------- GOOD PONDER");
       AcceptPrediction();
       think();
@@ -54,12 +70,20 @@ void PlayOpponentMove() {
     LogLine("-BAD PONDER");
     RetractPrediction();
     EngineState = Waiting;
-    if (!PlayGameMove(move)) return;
+    if (!PlayMoveText(move, text)) return;
     SearchAge++;
     think();
     return;
   }
-  if (PlayGameMove(move) && EngineState == Waiting) think();
+  if (PlayMoveText(move, text) && EngineState == Waiting) think();
+}
+
+// usermove MOVE: the move as a word of its own.
+void UserMove() {
+  char text[CommandBufferSize] = "";
+  ReadWord(text, sizeof text);
+  LogLine("%s", text);
+  PlayOpponentMove(text);
 }
 
 // Moves are taken only in the states in which the engine follows the game.
@@ -68,12 +92,42 @@ bool TakesMove(const char* word) {
          ReadCoordinateMove(word) != 0;
 }
 
+// new: the start position, the engine to play the side not to move; the clock of the last
+// game and its fixed move time and depth go.
 void NewGame() {
   SetUpPosition(InitialFen);
   EngineState = Waiting;
+  LastOwnClock = -1;
+  FixedMoveTime = 0;
+  DepthLimit = 0;
 }
 
-// level MPS BASE INC: moves per control and the increment; the base time comes with each clock.
+// Reads the rest of the line for a command that takes it whole, so that none of its words (a
+// result's comment) can run as a command, and logs it.
+const char* ReadRestOfLine() {
+  ReadLine(RestOfLine, sizeof RestOfLine);
+  LogLine("%s", RestOfLine);
+  return RestOfLine;
+}
+
+// result RESULT {COMMENT}: the game is over. The board stays, for reviewing or analysing it;
+// the engine waits in force mode until the next game's new.
+void GameResult() {
+  ReadRestOfLine();
+  StopEngine();
+}
+
+// level's base time, minutes or minutes:seconds, in milliseconds; -1 when it is not a number.
+int64_t BaseTime(const char* text) {
+  char* end;
+  long minutes = std::strtol(text, &end, 10);
+  if (end == text) return -1;
+  long seconds = *end == ':' ? std::strtol(end + 1, nullptr, 10) : 0;
+  return (int64_t(std::clamp(minutes, 0L, 1000000L)) * 60 + std::clamp(seconds, 0L, 59L)) * 1000;
+}
+
+// level MPS BASE INC: moves per control, the base time (the clock assumed when the interface
+// sends none) and the increment; a time control replaces st.
 void Level() {
   int mps = MovesPerControl, inc = static_cast<int>(Increment / 1000);
   char base[CommandBufferSize] = "";
@@ -82,6 +136,24 @@ void Level() {
   LogLine("%d %s %d", mps, base, inc);
   MovesPerControl = mps;
   Increment = inc >= 1 ? int64_t(inc) * 1000 : 0;
+  if (BaseTime(base) >= 0) LevelBaseTime = BaseTime(base);
+  FixedMoveTime = 0;
+}
+
+// st SECONDS: every move takes at most this time.
+void FixedTime() {
+  char word[CommandBufferSize];
+  if (!ReadWord(word, sizeof word)) return;
+  char* end;
+  double seconds = std::strtod(word, &end);
+  if (end == word) return UnreadWord(word);
+  FixedMoveTime = seconds > 0 ? std::min(static_cast<int64_t>(std::min(seconds, 1e12) * 1000), LongestFixedMoveTime) : 0;
+}
+
+// sd DEPTH: the search goes no deeper; 0 or less lifts the limit.
+void SearchDepth() {
+  int depth = 0;
+  if (ReadInteger(&depth)) DepthLimit = std::clamp(depth, 0, 127);
 }
 
 // setboard FEN: the rest of the line, refused whole when it does not fit.
@@ -98,15 +170,49 @@ void SetBoard() {
   LogLine("-M: tellusererror Illegal position");
 }
 
-// white/black: the side to move, refused (as a setup is) when the other side would stand in check.
+// white/black: the side to move; ignored when the other side would stand in check (interfaces
+// send them in pairs around a setup, so one of a pair may be out of place for a moment).
 void SetSideToMove(int side) {
   if (side != Position.SideToMove && KingAttackedAfterMove(0, side ^ 1)) {
-    std::printf("tellusererror Illegal position\n");
-    LogLine("-M: tellusererror Illegal position");
+    LogLine("-M: side to move not changed: the side not to move would stand in check");
     return;
   }
+  if (side == Position.SideToMove) return;
   Position.SideToMove = side;
   RootSideToMove = side;
+  RestartGameRecord();
+}
+
+// undo (one ply) and remove (two): the game as if the moves had never been made.
+void TakeBack(int plies) {
+  if (!TakeBackGameMoves(plies)) LogLine("-M: takeback of %d plies refused: the game has fewer moves", plies);
+}
+
+// ping N: answered once every command before it has been handled.
+void Ping() {
+  int number = 0;
+  if (ReadInteger(&number)) std::printf("pong %d\n", number);
+  else std::printf("pong\n");
+}
+
+// protover N: the features, done=1 last.
+void AnnounceFeatures() {
+  int version = 2;
+  ReadInteger(&version);
+  for (const auto& feature : Features) std::printf("feature %s=%s\n", feature[0], feature[1]);
+}
+
+// accepted/rejected FEATURE: the interface's answer to a feature; a rejection is logged.
+void FeatureAnswer(bool accepted) {
+  char feature[CommandBufferSize] = "";
+  ReadWord(feature, sizeof feature);
+  if (!accepted) LogLine("-M: the interface rejected feature %s", feature);
+}
+
+// A command whose number argument has no effect here (cores, nps).
+void IgnoreNumber() {
+  int ignored;
+  ReadInteger(&ignored);
 }
 
 // eval: the static score of a fixed position, from the bitbases when they know it.
@@ -128,6 +234,7 @@ void TestCommand() {
   EngineState = Waiting;
   PonderEnabled = false;
   PrintBoard(Position.Board);
+  LastOwnClock = int64_t(999999999) * 10;
   ComputeMoveBudget(999999999, 1);
 }
 
@@ -158,52 +265,73 @@ void PerftCommand() {
   Perft(depth);
 }
 
+void Ignore() {}
+
+// What follows a command's word on its line: nothing, argument words, or a text taken whole.
+enum Arguments : uint8_t { NoArguments, Words, Line };
+
 struct Command {
   const char* word;  // nullptr: a coordinate move
   int prefix;        // letters compared; 0 for an exact match
-  SearchEffect effect;
+  Arguments arguments;
+  SearchEffect effect;  // what the word does when it arrives during a search
   void (*run)();
 };
 
-void Ignore() {}
-
 // Tested in this order; the first match wins. A word matching nothing is only logged.
-// During a search, a word acts by its effect (see SearchEffect); moves and clocks are the poll's.
 constexpr Command Commands[] = {
-    {"time", 4, Waits, [] { ReadClockCommand(""); }},
-    {nullptr, 0, MovesNow, PlayOpponentMove},
-    {"go", 2, EndsPondering, think},
-    {"new", 3, EndsSearch, NewGame},
-    {"result", 6, EndsSearch, NewGame},
-    {"level", 5, EndsPondering, Level},
-    {"force", 5, EndsSearch, StopEngine},
-    {"setboard", 8, EndsSearch, SetBoard},
-    {"easy", 0, Waits, [] { PonderEnabled = false; }},
-    {"hard", 0, Waits, [] { PonderEnabled = true; }},
-    {"quit", 4, MovesNow, [] { EngineState = Quit; }},
-    {"white", 5, EndsPondering, [] { SetSideToMove(White); }},
-    {"black", 5, EndsPondering, [] { SetSideToMove(Black); }},
-    {"eval", 0, Waits, EvalCommand},
+    {"time", 4, Words, Waits, [] { ReadClockCommand(""); }},
+    {nullptr, 0, NoArguments, MovesNow, [] { PlayOpponentMove(CommandBuffer); }},
+    {"go", 2, NoArguments, EndsPondering, think},
+    {"new", 3, NoArguments, EndsSearch, NewGame},
+    {"result", 6, Line, EndsSearch, GameResult},
+    {"level", 5, Words, EndsPondering, Level},
+    {"force", 5, NoArguments, EndsSearch, StopEngine},
+    {"setboard", 8, Line, EndsSearch, SetBoard},
+    {"easy", 0, NoArguments, Waits, [] { PonderEnabled = false; }},
+    {"hard", 0, NoArguments, Waits, [] { PonderEnabled = true; }},
+    {"quit", 4, NoArguments, MovesNow, [] { EngineState = Quit; }},
+    {"white", 5, NoArguments, EndsPondering, [] { SetSideToMove(White); }},
+    {"black", 5, NoArguments, EndsPondering, [] { SetSideToMove(Black); }},
+    {"eval", 0, NoArguments, Waits, EvalCommand},
     // A conversion ends pondering (taking the prediction back): most replay games on the board.
-    {"pgn2pos", 0, EndsPondering, [] { ReadToolArguments(1); Pgn2Pos(CommandBuffer); }},
-    {"pgn2game", 0, EndsPondering, [] { ReadToolArguments(2); Pgn2Game(CommandBuffer, SecondArgument); }},
-    {"pgnlist2game", 0, EndsPondering, [] { ReadToolArguments(2); PgnList2Game(CommandBuffer, SecondArgument); }},
-    {"game2pgn", 0, EndsPondering, [] { ReadToolArguments(2); Game2Pgn(CommandBuffer, SecondArgument); }},
-    {"game2pos", 0, EndsPondering, [] { ReadToolArguments(2); Game2Pos(CommandBuffer, SecondArgument); }},
-    {"bookshow", 0, Waits, BookShowCommand},
-    {"dbshow", 0, Waits, [] { DbShowCommand(false); }},
-    {"dbshowlin", 0, Waits, [] { DbShowCommand(true); }},
-    {"bookcreate", 0, Waits, BookCreateCommand},
-    {"dbcreate", 0, Waits, [] { ReadToolArguments(2); DbCreateCommand(CommandBuffer, SecondArgument); }},
-    {"benchmark", 0, Waits, Benchmark},
-    {"benchmarkspeed", 0, Waits, BenchmarkSpeed},
-    {"perft", 0, Waits, PerftCommand},
-    {"test", 0, Waits, TestCommand},
-    // Not acted on, but they change the interface's game: a prediction on the board goes.
-    {"undo", 0, EndsPondering, Ignore},
-    {"remove", 0, EndsPondering, Ignore},
-    {"edit", 0, EndsPondering, Ignore},
-    {"?", 0, MovesNow, Ignore},
+    {"pgn2pos", 0, Words, EndsPondering, [] { ReadToolArguments(1); Pgn2Pos(CommandBuffer); }},
+    {"pgn2game", 0, Words, EndsPondering, [] { ReadToolArguments(2); Pgn2Game(CommandBuffer, SecondArgument); }},
+    {"pgnlist2game", 0, Words, EndsPondering, [] { ReadToolArguments(2); PgnList2Game(CommandBuffer, SecondArgument); }},
+    {"game2pgn", 0, Words, EndsPondering, [] { ReadToolArguments(2); Game2Pgn(CommandBuffer, SecondArgument); }},
+    {"game2pos", 0, Words, EndsPondering, [] { ReadToolArguments(2); Game2Pos(CommandBuffer, SecondArgument); }},
+    {"bookshow", 0, NoArguments, Waits, BookShowCommand},
+    {"dbshow", 0, NoArguments, Waits, [] { DbShowCommand(false); }},
+    {"dbshowlin", 0, NoArguments, Waits, [] { DbShowCommand(true); }},
+    {"bookcreate", 0, NoArguments, Waits, BookCreateCommand},
+    {"dbcreate", 0, Words, Waits, [] { ReadToolArguments(2); DbCreateCommand(CommandBuffer, SecondArgument); }},
+    {"benchmark", 0, Words, Waits, Benchmark},
+    {"benchmarkspeed", 0, Words, Waits, BenchmarkSpeed},
+    {"perft", 0, Words, Waits, PerftCommand},
+    {"test", 0, NoArguments, Waits, TestCommand},
+    // The protocol's handshake, takebacks and the interface's other commands.
+    {"xboard", 6, NoArguments, Waits, Ignore},
+    {"protover", 0, Words, Waits, AnnounceFeatures},
+    {"accepted", 0, Words, Waits, [] { FeatureAnswer(true); }},
+    {"rejected", 0, Words, Waits, [] { FeatureAnswer(false); }},
+    {"usermove", 0, Words, MovesNow, UserMove},
+    {"undo", 0, NoArguments, EndsSearch, [] { TakeBack(1); }},
+    {"remove", 0, NoArguments, EndsSearch, [] { TakeBack(2); }},
+    {"ping", 0, Words, Answers, Ping},
+    {"st", 0, Words, Waits, FixedTime},
+    {"sd", 0, Words, Waits, SearchDepth},
+    {"cores", 0, Words, Waits, IgnoreNumber},
+    {"nps", 0, Words, Waits, IgnoreNumber},
+    {"name", 0, Line, Waits, [] { ReadRestOfLine(); }},
+    {"rating", 0, Line, Waits, [] { ReadRestOfLine(); }},
+    {"ics", 0, Line, Waits, [] { ReadRestOfLine(); }},
+    {"variant", 0, Line, Waits, [] { ReadRestOfLine(); }},
+    {"option", 0, Line, Waits, [] { ReadRestOfLine(); }},
+    {"draw", 0, NoArguments, Waits, Ignore},
+    {"computer", 0, NoArguments, Waits, Ignore},
+    {"random", 0, NoArguments, Waits, Ignore},
+    {"edit", 0, NoArguments, EndsPondering, Ignore},
+    {"?", 0, NoArguments, MovesNow, Ignore},
 };
 
 bool Matches(const Command& command, const char* word) {
@@ -230,11 +358,23 @@ void Dispatch(const char* word) {
   command->run();
 }
 
+// The first word: an interface that does not start with xboard is told what the engine speaks;
+// it may still send xboard and protover later.
+void Greet(const char* word) {
+  if (std::strncmp(word, "xboard", 6) != 0) std::printf("Engine works only with xboard protocol ver. 2\n");
+  std::printf("\n");
+}
+
 }  // namespace
 
-SearchEffect SearchEffectOf(const char* word) {
+CommandInfo CommandInfoOf(const char* word) {
   const Command* command = Find(word);
-  return command && command->word ? command->effect : Waits;
+  if (!command || !command->word) return {Waits, false};
+  return {command->effect, command->arguments != NoArguments};
+}
+
+void RunCommand(const char* word) {
+  if (const Command* command = Find(word)) command->run();
 }
 
 void StopEngine() {
@@ -250,17 +390,16 @@ void StopEngine() {
 // logged and refused.
 void CommandLoop() {
   ReadSearchInput = PollInput;  // the searches it starts read the input through the poll
+  bool first = true;
   while (EngineState != Quit) {
-    bool refused = false;
-    if (!PendingCommand) {
-      if (!ReadWord(CommandBuffer, CommandBufferSize)) {
-        LogLine("-M: end of input");
-        std::strcpy(CommandBuffer, "quit");
-      }
-      refused = InputOverflow;
+    if (!ReadWord(CommandBuffer, CommandBufferSize)) {
+      LogLine("-M: end of input");
+      std::strcpy(CommandBuffer, "quit");
     }
-    PendingCommand = false;
+    const bool refused = InputOverflow;
     LogLine("::cmd:: %s", CommandBuffer);
+    if (first) Greet(CommandBuffer);
+    first = false;
     if (refused) LogLine("-M: refused word longer than %d characters", CommandBufferSize - 1);
     else Dispatch(CommandBuffer);
   }

@@ -6,21 +6,39 @@
 
 inline constexpr int CommandBufferSize = 256;
 extern char CommandBuffer[CommandBufferSize];
-extern bool PendingCommand;
 extern bool PonderEnabled;
 extern Move PonderMove;
 
-// The engine's clock in milliseconds from the last time command, -1 before any.
+// The engine's clock in milliseconds from the last time command of this game, -1 before any.
 extern int64_t LastOwnClock;
+// level's base time in milliseconds, -1 before any level command: with no time command the
+// engine's clock is assumed full.
+extern int64_t LevelBaseTime;
+// st: the time of every move in milliseconds, 0 for none. sd: the depth limit, 0 for none.
+extern int64_t FixedMoveTime;
+extern int DepthLimit;
 // Result of the last IterativeDeepening run: {score in the low 16 bits, move in the high 16 bits}.
 extern uint32_t SearchResult;
 // The predicted reply is made and taken back through this record, kept apart from the search's.
 extern PlyRecord PonderRecord;
 
 // ---- Platform ----
+// Bytes waiting in the standard input pipe, -1 when it is closed or broken.
+int BytesWaiting();
+void IgnoreInterrupts();
+
+// ---- Input ----
+// Set while the search's poll reads: it reads standard input only, never the input kept for the
+// loop, and a word it gives back goes back to its own input.
+extern bool SearchReading;
 // Bytes waiting on standard input, 0 when a word read would wait (white space alone is
-// consumed); 1 when the input is closed or broken.
+// consumed); 1 when the input is closed or broken. Input kept for the loop does not count.
 int InputPending();
+// Keeps the word the poll has just read, with the blank or line end after it (and with the rest
+// of its line when withLine), for the command loop, which reads kept input first.
+void KeepForLoop(const char* word, bool withLine);
+// True while input kept for the loop waits.
+bool InputKept();
 // Reads one whitespace-separated word into buffer; false at end of input. A word longer than
 // size - 1 characters is consumed whole, its start is kept and InputOverflow is set.
 bool ReadWord(char* buffer, int size);
@@ -37,7 +55,6 @@ void UnreadWord(const char* word);
 // Reads a decimal integer word (sign allowed, reading stops at the first non-digit); false,
 // with value unchanged, for a word without digits (which is given back) or an over-long one.
 bool ReadInteger(int* value);
-void IgnoreInterrupts();
 
 // ---- The game ----
 // Sets up a position as a new game: the board, cleared search tables, ordering statistics and
@@ -45,6 +62,11 @@ void IgnoreInterrupts();
 bool SetupGame(const char* text);
 // Plays a game move (MakeRealMove) and renews the search's statistics and table ages for it.
 bool PlayGameMove(Move move);
+// Takes back the last count game moves: the board, key history, root snapshot and GamePly as if
+// they had never been made; false, with nothing changed, when fewer were made since the start.
+bool TakeBackGameMoves(int count);
+// The position on the board becomes the start of the game's record (its side to move was set).
+void RestartGameRecord();
 // The engine's lines of the move maker's failure dump.
 void WriteFailureContext(std::FILE* file);
 
@@ -62,8 +84,15 @@ void ReadConfiguration(std::FILE* file, Configuration& config);
 bool Startup();
 
 // ---- Commands and control ----
-// What a word does when it is read during a search.
-SearchEffect SearchEffectOf(const char* word);
+// What a word does when it is read during a search, and whether the rest of its line belongs
+// to it (its arguments).
+struct CommandInfo {
+  SearchEffect effect;
+  bool takesArguments;
+};
+CommandInfo CommandInfoOf(const char* word);
+// Runs the command word at once; it reads its arguments from the input.
+void RunCommand(const char* word);
 void CommandLoop();
 void StopEngine();
 void ComputeMoveBudget(int ownClock, int opponentClock);

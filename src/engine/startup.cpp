@@ -1,5 +1,5 @@
-// Start-up: unbuffered standard streams, the xboard handshake, the precomputed tables and
-// the configuration file "Tirvex.ini" with the books and bitbases it names.
+// Start-up: unbuffered standard streams, the precomputed tables and the configuration file
+// "Tirvex.ini" with the books and bitbases it names.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,12 +9,6 @@
 #include "search/search.h"
 
 namespace {
-
-// Reads and discards count words of the interface's handshake replies.
-void SkipWords(int count) {
-  char word[CommandBufferSize];
-  while (count-- > 0) ReadWord(word, sizeof word);
-}
 
 bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
@@ -107,25 +101,13 @@ void ReadConfiguration(std::FILE* file, Configuration& config) {
   }
 }
 
-// The engine announces done=0 first because reading the configuration and loading the
-// bitbases take time, and done=1 when it is ready. Without "xboard" as the first word the
-// engine still starts, for use from a console, and reads no handshake replies.
+// Start-up reads no input: the interface's handshake is answered by the command loop, once
+// the tables, the configuration, the books and the bitbases are ready.
 bool Startup() {
   EngineState = Waiting;
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   std::setvbuf(stdin, nullptr, _IONBF, 0);
   std::fflush(nullptr);
-  char first[CommandBufferSize];
-  ReadWord(first, sizeof first);
-  bool xboard = std::strncmp(first, "xboard", 6) == 0;
-  if (!xboard) std::printf("Engine works only with xboard protocol ver. 2\n");
-  std::printf("\n");
-  std::printf("feature %s=%s\n", "done", "0");
-  if (xboard) SkipWords(2);
-  std::printf("feature %s=%s\n", "setboard", "1");
-  if (xboard) SkipWords(2);
-
-  EngineState = Waiting;
   CurrentPly = &PlyRecords[1];
   InitTables();
   InitPhaseTables();
@@ -138,8 +120,6 @@ bool Startup() {
   Configuration config;
   ReadConfigurationFile(config);
   if (config.bitbasePath[0]) LoadBitbases(config.bitbasePath, config.bitbaseCache, config.bitbaseLoad);
-  std::printf("feature done=1\n");
-  if (xboard) SkipWords(2);
   ReportBooksAndBitbases(config);
   return true;
 }

@@ -11,6 +11,9 @@
 #include "search/search.h"
 
 int64_t LastOwnClock = -1;
+int64_t LevelBaseTime = -1;
+int64_t FixedMoveTime;
+int DepthLimit;
 uint32_t SearchResult;
 PlyRecord PonderRecord;
 
@@ -19,11 +22,22 @@ namespace {
 // Time the interface and the pipe may take around a move, and the least time a move gets.
 constexpr int64_t LatencyReserve = 150;
 constexpr int64_t ShortestMove = 10;
+// The time of a move when the interface tells neither a clock nor a time control.
+constexpr int64_t DefaultMoveTime = 5000;
 // Scores beyond this are mate scores: a reply predicted with one is not pondered on.
 constexpr int PonderScoreLimit = 4999;
 
-// Starts the hard limit of the engine's own move: from now, on the clock last reported.
-void StartOwnClock(int64_t now) { MoveDeadline = LastOwnClock < 0 ? -1 : now + HardTimeLimit(LastOwnClock); }
+// The engine's clock: as the interface last reported it, else level's base time (the clock
+// assumed full); -1 when neither is known.
+int64_t OwnClock() { return LastOwnClock >= 0 ? LastOwnClock : LevelBaseTime; }
+
+// Starts the hard limit of the engine's own move from the moment its time began: a fixed move
+// time ends there (less the interface's reserve), a clock leaves the reserve its time control needs.
+void StartOwnClock(int64_t from) {
+  int64_t clock = OwnClock();
+  if (FixedMoveTime > 0 || clock < 0) MoveDeadline = from + std::max(MoveBudget, ShortestMove);
+  else MoveDeadline = from + HardTimeLimit(clock);
+}
 
 // Plays the engine's move and tells the interface; any reply read from now on is newer.
 bool PlayEngineMove(Move move, char* text) {
@@ -38,10 +52,15 @@ bool PlayEngineMove(Move move, char* text) {
 // makes at ply p follows (p - 1) / 2 of its own; while the opponent is to move, its move comes first.
 int OwnMovesMade() { return (EngineState == Thinking ? GamePly - 1 : GamePly) / 2; }
 
-// The engine's own search starts: its budget is counted again from the last clock reported, now
-// that the side to move is the engine's.
+// The engine's own search starts: its budget is counted again, now that the side to move is the
+// engine's: all of st's time less the interface's reserve, else from the engine's clock, else a
+// default time; never 0.
 void RenewBudget() {
-  if (EngineState == Thinking && LastOwnClock >= 0) ComputeMoveBudget(static_cast<int>(LastOwnClock / 10), 0);
+  if (EngineState != Thinking) return;
+  int64_t clock = OwnClock();
+  if (FixedMoveTime > 0) MoveBudget = std::max(FixedMoveTime - LatencyReserve, ShortestMove);
+  else if (clock >= 0) ComputeMoveBudget(static_cast<int>(clock / 10), 0);
+  else MoveBudget = DefaultMoveTime;
 }
 
 // Counts the pondering time as used, up to two thirds of the budget.
@@ -102,8 +121,8 @@ const char* ResultAfterMove(int score) {
   }
 }
 
-// Steps 4 to 6 of think: reads the root entry, plays the move or announces the end. Returns
-// the result line (nullptr when the game goes on) and the entry's depth in depth.
+// Reads the root entry after the search, plays the move or announces the end. Returns the
+// result line (nullptr when the game goes on) and the entry's depth in depth.
 const char* PlaySearchResult(int* depth) {
   const TTSlot* slot = ProbeTT(Position.PositionKey, Position.SideToMove);
   *depth = slot ? TTDepth(slot) : 0;
@@ -167,6 +186,54 @@ bool Ponder(Move reply) {
   return EngineState == Thinking;
 }
 
+// The prediction came true: the pondering search goes on as the engine's own, against the clock.
+void AcceptPonderHit(const char* word) {
+  int64_t now = Now();
+  StopSearch = false;
+  AcceptPrediction();
+  EngineState = Thinking;
+  RenewBudget();
+  CreditPonderTime(now);
+  StartOwnClock(std::min(now, WordArrivedAt));
+  LogLine("--- GOOD PONDER --- cmd:%s", word);
+}
+
+// Stops the search as effect says; a word that only waits leaves it running.
+void StopForInput(SearchEffect effect) {
+  if (effect == Waits || effect == Answers || (effect == EndsPondering && EngineState != Pondering)) return;
+  InputStop = effect;
+  StopSearch = true;
+}
+
+// One word read during a search (see PollInput).
+void PollWord() {
+  char word[CommandBufferSize], move[CommandBufferSize + 16];
+  if (!ReadWord(word, sizeof word)) std::strcpy(word, "quit");
+  LogLine("-cC: %s", word);
+  if (InputOverflow) {
+    LogLine("-M: refused word longer than %d characters", CommandBufferSize - 1);
+    return;
+  }
+  // A move, bare or after usermove.
+  const bool userMove = std::strcmp(word, "usermove") == 0;
+  if (userMove) {
+    char text[CommandBufferSize] = "";
+    ReadWord(text, sizeof text);
+    std::snprintf(move, sizeof move, "usermove %s", text);
+  }
+  Move m = ReadCoordinateMove(userMove ? move + 9 : word);
+  if (m && EngineState == Pondering && m == PonderMove) return AcceptPonderHit(word);
+  if (m || userMove) {
+    KeepForLoop(userMove ? move : word, false);
+    return StopForInput(MovesNow);
+  }
+  if (std::strncmp(word, "time", 4) == 0) return ReadClockCommand(" [cC]");
+  const CommandInfo info = CommandInfoOf(word);
+  if (info.effect == Answers && EngineState != Thinking) return RunCommand(word);
+  KeepForLoop(word, info.takesArguments);
+  StopForInput(info.effect);
+}
+
 }  // namespace
 
 // The root's table move when it is legal (not a fail-low bound; not used when the bitbases know
@@ -200,7 +267,6 @@ void ComputeMoveBudget(int ownClock, int) {
   if (t >= 500) t -= 100;
   else if (t >= 220) t -= 50;
   MoveBudget = t * (MovesToGo == 1 ? 9 : 10) + Increment;
-  LastOwnClock = int64_t(ownClock) * 10;
   BudgetGeneration++;
 }
 
@@ -217,6 +283,7 @@ void ReadClockCommand(const char* suffix) {
     if (word[0]) UnreadWord(word);
     LogText("%d%s\n", own, suffix);
   }
+  LastOwnClock = int64_t(own) * 10;
   ComputeMoveBudget(own, opponent);
 }
 
@@ -229,59 +296,28 @@ int64_t HardTimeLimit(int64_t ownClock) {
   return std::max(limit, ShortestMove);
 }
 
-void AcceptPrediction() {
-  GamePly++;
-  SearchAge++;
-  PonderMove = 0;
-}
-
 void RetractPrediction() {
   if (!PonderMove) return;
   UnmakeMove(PonderMove, &PonderRecord);
   PonderMove = 0;
 }
 
-// The search's input reader: one word when input waits. Only words that must be handled
-// after the search are copied to CommandBuffer, so a clock command never overwrites a word
-// already waiting there.
+// The search's input reader: one word when input waits. A clock is applied at once, the
+// predicted move turns pondering into the engine's own search, a word that asks for an answer
+// (ping) is answered at once unless the engine thinks on its own move; every other word is
+// kept for the command loop, in arrival order, with the rest of its line when it takes
+// arguments, and stops the search as its table entry says.
 bool PollInput() {
   if (InputPending() == 0) return false;
-  char word[CommandBufferSize];
-  if (!ReadWord(word, sizeof word)) std::strcpy(word, "quit");
-  LogLine("-cC: %s", word);
-  if (InputOverflow) {
-    LogLine("-M: refused word longer than %d characters", CommandBufferSize - 1);
-    return true;
-  }
-  Move move = ReadCoordinateMove(word);
-  if (move && EngineState == Pondering && move == PonderMove) {
-    int64_t now = Now();
-    StopSearch = false;
-    AcceptPrediction();
-    EngineState = Thinking;
-    RenewBudget();
-    CreditPonderTime(now);
-    StartOwnClock(std::min(now, WordArrivedAt));
-    LogLine("--- GOOD PONDER --- cmd:%s", word);
-    return true;
-  }
-  if (!move && std::strncmp(word, "time", 4) == 0) {
-    ReadClockCommand(" [cC]");
-    return true;
-  }
-  std::strcpy(CommandBuffer, word);
-  PendingCommand = true;
-  SearchEffect effect = move ? MovesNow : SearchEffectOf(word);
-  if (effect == EndsPondering && EngineState != Pondering) effect = Waits;
-  if (effect == Waits) return true;
-  InputStop = effect;
-  StopSearch = true;
+  SearchReading = true;
+  PollWord();
+  SearchReading = false;
   return true;
 }
 
 void StartEngine(bool goodPonder) {
   LogLine("-M: entered StartEngine, goodPonder: %d", goodPonder ? 1 : 0);
-  MaxDepth = 127;
+  MaxDepth = DepthLimit > 0 ? DepthLimit : 127;
   StopSearch = false;
   InputStop = Waits;
   RenewBudget();
@@ -316,8 +352,9 @@ void think() {
     // Deep tables grow stale as the fifty-move count rises; otherwise only the ages shift.
     if (KeyHistory[HistoryTop].HalfmoveClock > 80) ShrinkTT(depth);
     else RenormaliseAge();
-    // A word that stopped the search (?, a move) is handled before any pondering.
-    if (!PonderEnabled || InputStop != Waits) break;
+    // Words read during the search (a move that stopped it, a ping) are handled before any
+    // pondering, so that answers keep their order.
+    if (!PonderEnabled || InputStop != Waits || InputKept()) break;
     Move reply = PredictedReply();
     if (!reply) break;
     if (!Ponder(reply)) return;

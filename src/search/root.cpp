@@ -261,6 +261,8 @@ uint32_t IterativeDeepening() {
   // the root moves the search must first run: a deep first iteration could then end on the
   // clock before any move is searched.
   if (!RootInBitbases) WindowFromTable(alpha, beta);
+  // A depth limit below the table's depth (or below 2) is kept: the first iteration searches at it.
+  IterationDepth = std::max(std::min(IterationDepth, MaxDepth), 1);
 
   const int64_t start = Now();
   char fen[128];
@@ -309,7 +311,8 @@ uint32_t IterativeDeepening() {
     int elapsed = Elapsed(start);
     LogLine("-E (-): %d:\t%d\t%d\t%s", IterationDepth, pvScore, elapsed, PVBuffer);
     PrintThinking(IterationDepth - 1, pvScore, elapsed, PVBuffer);
-    if (IterationDepth > 5 || restarted || EngineState == Pondering || StoppedByInput()) return result;
+    if (IterationDepth > 5 || IterationDepth > MaxDepth || restarted || EngineState == Pondering || StoppedByInput())
+      return result;
 
     // Stopped by the clock before depth 6: one more full budget from now.
     restarted = true;

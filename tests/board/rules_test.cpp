@@ -69,7 +69,7 @@ TEST(GameMoves, RefusedMovesChangeNothing) {
   testing::internal::CaptureStdout();
   for (Move m : {MakeMoveWord(E2, C3, KindQuiet), MarkerStalemate, MakeMoveWord(E1, E3, KindQuiet)})
     EXPECT_FALSE(MakeRealMove(m)) << Text(m);
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("Illegal Move: e2c3\n"), std::string::npos);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // the engine answers the interface
   EXPECT_EQ(std::memcmp(&before, &Position, sizeof Position), 0);
   EXPECT_EQ(HistoryTop, 0);
   EXPECT_EQ(GamePly, 1);

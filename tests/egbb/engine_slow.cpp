@@ -90,7 +90,7 @@ TEST(EgbbEngine, PlaysWonEndingsOutToMate) {
     engine.Send("quit\n");
     engine.Finish();
     const std::string& out = engine.Output();
-    EXPECT_TRUE(Contains(out, "feature done=1\nBOOK ERROR: \nEGBB_LOAD=1\nEGBB_CACHE=4\n")) << out;
+    EXPECT_TRUE(Contains(out, "BOOK ERROR: \nEGBB_LOAD=1\nEGBB_CACHE=4\n\nfeature ")) << out;
     EXPECT_TRUE(Contains(out, "1-0 {Tirvex mate")) << ending.name << out;
     EXPECT_LE(Count(out, "\nmove "), 99) << ending.name;
   }

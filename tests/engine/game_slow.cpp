@@ -24,7 +24,7 @@ const StopCase StopCases[] = {
     {"?\n", true, nullptr},
     {"force\n", false, "\t43\n"},  // the test position stays, white to move
     {"new\n", false, "\t20\n"},
-    {"result 1-0 {White resigns}\n", false, "\t20\n"},
+    {"result 1-0 {White resigns}\n", false, "\t43\n"},  // the finished game stays on the board
     {"setboard 4k3/8/8/8/8/8/8/R3K3 w - -\n", false, "\t15\n"},
 };
 

@@ -35,7 +35,6 @@ void ResetEngine() {
   EngineState = Waiting;
   PonderEnabled = true;
   PonderMove = 0;
-  PendingCommand = false;
   MovesPerControl = MovesToGo = 35;
   Increment = MoveBudget = SearchStart = 0;
   LastOwnClock = MoveDeadline = -1;

@@ -25,7 +25,6 @@ inline SearchRun SearchCurrent(int maxDepth, int64_t budget = 1000000000) {
   MoveDeadline = -1;
   EngineState = Thinking;
   StopSearch = false;
-  PendingCommand = false;
   SearchStart = Now();
   testing::internal::CaptureStdout();
   uint32_t result = IterativeDeepening();

@@ -17,7 +17,7 @@
 #include <string>
 
 // The handshake exactly as the xboard interface sends it before its first command.
-inline constexpr const char* XboardHandshake = "xboard\nprotover 2\naccepted done\naccepted setboard\naccepted done\n";
+inline constexpr const char* XboardHandshake = "xboard\nprotover 2\naccepted setboard\naccepted ping\naccepted done\n";
 
 // Everything a file holds, byte for byte ("" when it cannot be read).
 inline std::string ReadFile(const std::string& path) {

@@ -67,6 +67,12 @@ inline std::vector<Move> LegalMoves() {
 
 inline std::string Session(const std::string& commands) { return std::string(XboardHandshake) + commands; }
 
+// What the engine printed after its answer to the handshake.
+inline std::string AfterHandshake(const std::string& out) {
+  size_t at = out.find("feature done=1\n");
+  return at == std::string::npos ? out : out.substr(at + 15);
+}
+
 // The engine's move lines in order.
 inline std::vector<std::string> EngineMoves(const std::string& out) {
   std::vector<std::string> moves;

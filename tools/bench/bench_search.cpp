@@ -68,7 +68,6 @@ uint32_t SearchToDepth(const BenchPosition& p, Timing& time) {
   MoveDeadline = -1;
   EngineState = Thinking;
   StopSearch = false;
-  PendingCommand = false;
   SearchStart = Now();
   SilencedOutput silence;
   auto start = std::chrono::steady_clock::now();
