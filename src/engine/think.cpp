@@ -27,9 +27,12 @@ constexpr int64_t DefaultMoveTime = 5000;
 // Scores beyond this are mate scores: a reply predicted with one is not pondered on.
 constexpr int PonderScoreLimit = 4999;
 
-// The engine's clock: as the interface last reported it, else level's base time (the clock
-// assumed full); -1 when neither is known.
-int64_t OwnClock() { return LastOwnClock >= 0 ? LastOwnClock : LevelBaseTime; }
+// The engine's clock: as the interface last reported it, else level's base time and increment
+// (the clock assumed full, as at the start of a move); -1 when neither is known.
+int64_t OwnClock() {
+  if (LastOwnClock >= 0) return LastOwnClock;
+  return LevelBaseTime >= 0 ? LevelBaseTime + Increment : -1;
+}
 
 // Starts the hard limit of the engine's own move from the moment its time began: a fixed move
 // time ends there (less the interface's reserve), a clock leaves the reserve its time control needs.

@@ -156,6 +156,31 @@ TEST(Clock, EveryMoveArrivesBeforeTheClockRunsOut) {
   }
 }
 
+// Without a time command: st's time is used nearly whole and never exceeded; level's base time
+// stands for the clock; with neither, a few seconds. Times from the go to the move line.
+TEST(Clock, MovesWithoutAClockCommandTakeTheirTime) {
+  struct Row { const char* commands; int64_t least, most; } rows[] = {
+      {"st 1\n", 600, 1000},
+      {"st 1\nnew\n", 2000, 5100},                 // new drops st: the default time
+      {"level 40 0:20 0\n", 200, 20000 / 40 + 300},  // the clock assumed full: 20 s for 40 moves
+      {"level 0 0 2\n", 1000, 2300},                 // no base time: the increment
+  };
+  for (const Row& row : rows) {
+    EngineProcess engine;
+    engine.Start();
+    engine.Send(Session(std::string("new\neasy\n") + row.commands + "ping 1\n"));
+    ASSERT_TRUE(engine.WaitForOutput("pong 1\n"));
+    Clock::time_point sent = Clock::now();
+    engine.Send("go\n");
+    ASSERT_TRUE(engine.WaitForOutputWhere([](const std::string& out) { return EngineMoves(out).size() == 1; }));
+    int64_t used = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
+    EXPECT_GE(used, row.least) << row.commands;
+    EXPECT_LE(used, row.most) << row.commands;
+    engine.Send("quit\n");
+    EXPECT_EQ(engine.Finish(), 0);
+  }
+}
+
 // Stopped by the clock before depth 6, the root search takes one more budget; that restart too
 // stays within the hard limit.
 TEST(Clock, TheRestartBeforeDepthSixKeepsWithinTheClock) {

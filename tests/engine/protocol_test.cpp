@@ -73,6 +73,26 @@ TEST(CommandLoop, SessionsAnswerAndLogAsTheirWordsCallFor) {
        {"\nIllegal move: e2e5\n", "\nIllegal move: e1e2\n", "*********** MakeRealMove ILLEGAL ", "total nodes: 20\n"},
        {"\nmove ", "\n8 r n b q k b n r"}},
       {Session("test\nquit\n"), {}, {"\n8 . . r b . r k . \n"}, {"\nmove "}},
+      // usermove carries a move; one that is not a move is answered as illegal.
+      {Session("new\nforce\nusermove e2e4\nusermove e9e4\nperft 1\nquit\n"), {},
+       {"\nIllegal move: e9e4\n", "total nodes: 20\n"}, {"\nmove "}},
+      // Takebacks: undo one ply, remove two, as if the moves had never been made (a position
+      // seen twice is not a repetition draw once its second visit is taken back); beyond the
+      // game's start they are refused and nothing changes.
+      {Session("new\nforce\ne2e4\ne7e5\ng1f3\nundo\nperft 1\nremove\nperft 1\nundo\nundo\nperft 1\nquit\n"), {},
+       {"total nodes: 29\n", "total nodes: 20\n", "-M: takeback of 1 plies refused", "\n1\t0.0\t20\n"}, {}},
+      {Session("new\nforce\ng1f3\ng8f6\nf3g1\nf6g8\ng1f3\ng8f6\nf3g1\nf6g8\nremove\nf3g1\nf6g8\nsd 2\ngo\n"), {},
+       {"1/2-1/2 {Draw by 3 fold repetition (2)}\n"}, {"\nmove "}},
+      {Session("new\nforce\ng1f3\ng8f6\nf3g1\nf6g8\ng1f3\ng8f6\nf3g1\nf6g8\nremove\nremove\nsd 2\ngo\n"), {},
+       {"\nmove "}, {"1/2-1/2"}},
+      // result ends the game: its comment never runs as commands, the board stays for review and
+      // the engine follows moves without answering them until the next new.
+      {Session("new\nresult 1-0 {Xboard: Forfeit due to illegal move: g1f3 (g1f3)}\ne2e4\nperft 1\nquit\n"), {},
+       {"result\n 1-0 {Xboard: Forfeit due to illegal move: g1f3 (g1f3)}\n", "total nodes: 20\n"},
+       {"\nmove ", "::cmd:: g1f3", "::cmd:: 1-0"}},
+      // sd limits the depth of the search; pings are answered.
+      {Session("new\nsd 1\nping 5\ngo\n"), {}, {"\n    1  ", "pong 5\n", "\nmove "}, {"\n    2  "}},
+      {Session("new\nsd 3\ngo\n"), {}, {"\n    3  ", "\nmove "}, {"\n    4  "}},
       // Finished games are announced, after the engine's move or with none.
       {Session("new\nforce\nf2f3\ne7e5\ng2g4\ngo\n"), {}, {"move d8h4\n0-1 {Tirvex mates 1}\n"}, {}},  // fool's mate
       {Session("setboard 7k/6Q1/6K1/8/8/8/8/8 b - -\ngo\n"), {}, {"1-0 {Tirvex mated 0}\n"}, {"\nmove "}},
