@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include "book/book.h"
@@ -126,6 +127,26 @@ MoveEntry* GenerateBookCandidates(MoveEntry* list) {
   return check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
 }
 
+// The legal moves of the current position whose resulting position the set holds, collected
+// from the last generated move to the first; none when the set has no file for them. Only legal
+// moves become candidates, so a key that a book shares with the position after an illegal move
+// is never played.
+int BookCandidates(BookSet& set, Move* moves) {
+  int side = Position.SideToMove, next = side ^ 1, count = 0;
+  if (!BookUsable(set, side)) return 0;
+  MoveEntry list[MaxMovesPerList];
+  MoveEntry* end = GenerateBookCandidates(list);
+  PlyRecord record;
+  SaveBoardState(&record);
+  for (MoveEntry* e = end; e-- > list;) {
+    MakeMove(e->Move, &record);
+    if (!KingAttackedAfterMove(e->Move, side) && BookContains(set.Files[next], Position.PositionKey))
+      moves[count++] = e->Move;
+    UnmakeMove(e->Move, &record);
+  }
+  return count;
+}
+
 }  // namespace
 
 bool OpenBookSet(BookSet& set, const char* directory) {
@@ -164,32 +185,36 @@ bool BookContains(BookFile& file, uint64_t key) {
 
 Move getBookMove() { return ChooseBookMove(Now()); }
 
-// The secondary book's moves are preferred; among the candidates, collected from the last
-// generated move to the first, the clock picks one. Only legal moves become candidates, so a
-// key that a book shares with the position after an illegal move is never played.
+// The secondary book's moves are preferred (when the primary book is usable); among the
+// candidates the clock picks one.
 Move ChooseBookMove(int64_t clock) {
-  int side = Position.SideToMove, next = side ^ 1;
+  Move moves[MaxMovesPerList];
+  int side = Position.SideToMove;
   bool secondary = BookUsable(SecondaryBook, side);
   if (!BookUsable(PrimaryBook, side)) return 0;
-  MoveEntry list[MaxMovesPerList];
-  MoveEntry* end = GenerateBookCandidates(list);
-  Move secondaryMoves[MaxMovesPerList], primaryMoves[MaxMovesPerList];
-  int secondaryCount = 0, primaryCount = 0;
-  PlyRecord record;
-  SaveBoardState(&record);
-  for (MoveEntry* e = end; e-- > list;) {
-    MakeMove(e->Move, &record);
-    if (!KingAttackedAfterMove(e->Move, side)) {
-      if (secondary && BookContains(SecondaryBook.Files[next], Position.PositionKey))
-        secondaryMoves[secondaryCount++] = e->Move;
-      if (BookContains(PrimaryBook.Files[next], Position.PositionKey)) primaryMoves[primaryCount++] = e->Move;
+  int count = secondary ? BookCandidates(SecondaryBook, moves) : 0;
+  if (!count) count = BookCandidates(PrimaryBook, moves);
+  return count ? moves[static_cast<uint64_t>(clock) % count] : 0;
+}
+
+void WriteBookMoves(char* buffer, size_t size) {
+  struct { BookSet& set; const char* name; } books[] = {{SecondaryBook, "book 2"}, {PrimaryBook, "book"}};
+  size_t used = 0;
+  auto write = [&](const char* format, const char* a, const char* b) {
+    int n = std::snprintf(buffer + used, size - used, format, a, b);
+    if (n > 0) used = std::min(size - 1, used + static_cast<size_t>(n));
+  };
+  for (auto& book : books) {
+    Move moves[MaxMovesPerList];
+    int count = BookCandidates(book.set, moves);
+    for (int i = count; i-- > 0;) {
+      char text[8];
+      MoveToText(moves[i], text);
+      write("\t%s\t%s\n", text, book.name);
     }
-    UnmakeMove(e->Move, &record);
   }
-  uint64_t pick = static_cast<uint64_t>(clock);
-  if (secondaryCount) return secondaryMoves[pick % secondaryCount];
-  if (primaryCount) return primaryMoves[pick % primaryCount];
-  return 0;
+  if (!used) write("\t%s%s\n", "no book moves", "");
+  write("%s%s\n", "", "");
 }
 
 void BookShowCommand() {

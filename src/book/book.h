@@ -2,6 +2,7 @@
 // while playing; the position statistics databases, the books built from them and the tool
 // commands that build and show them.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include "board/board.h"
 
@@ -47,6 +48,9 @@ bool BookContains(BookFile& file, uint64_t key);
 Move getBookMove();
 // getBookMove with the clock given.
 Move ChooseBookMove(int64_t clock);
+// bk: the book moves of the current position, a line each ("\tMOVE\tbook"; "book 2" for the
+// secondary book), or a line saying there are none; then an empty line.
+void WriteBookMoves(char* buffer, size_t size);
 // bookshow: whether the current position is in each book.
 void BookShowCommand();
 

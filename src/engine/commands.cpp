@@ -31,12 +31,15 @@ constexpr int SetboardLimit = CommandBufferSize - 2;
 // The features announced in answer to protover, done=1 last: start-up has finished by then.
 constexpr const char* Features[][2] = {
     {"myname", "\"Tirvex " TIRVEX_VERSION "\""}, {"setboard", "1"}, {"ping", "1"},   {"colors", "0"},
-    {"sigint", "0"},  {"sigterm", "0"}, {"draw", "0"}, {"variants", "\"normal\""}, {"done", "1"},
+    {"sigint", "0"},  {"sigterm", "0"}, {"draw", "0"}, {"variants", "\"normal\""}, {"analyze", "1"}, {"memory", "1"}, {"done", "1"},
 };
 constexpr int64_t LongestFixedMoveTime = int64_t(1) << 40;  // st beyond it is as good as no limit
 
 // Second argument word of the two-word tool commands.
 char SecondArgument[CommandBufferSize];
+// The answers to hint and bk while a search runs on a board that is not the game's (PrepareAnswers).
+char HintAnswer[8];
+char BookAnswer[4096];
 // The rest of a line that a command takes whole.
 char RestOfLine[4096];
 
@@ -88,15 +91,15 @@ void UserMove() {
 
 // Moves are taken only in the states in which the engine follows the game.
 bool TakesMove(const char* word) {
-  return (EngineState == Pondering || EngineState == Waiting || EngineState == Force) &&
+  return (EngineState == Pondering || EngineState == Waiting || EngineState == Force || EngineState == Analysing) &&
          ReadCoordinateMove(word) != 0;
 }
 
-// new: the start position, the engine to play the side not to move; the clock of the last
-// game and its fixed move time and depth go.
+// new: the start position, the engine to play the side not to move (or analysing it); the
+// clock of the last game and its fixed move time and depth go.
 void NewGame() {
   SetUpPosition(InitialFen);
-  EngineState = Waiting;
+  if (EngineState != Analysing) EngineState = Waiting;
   LastOwnClock = -1;
   FixedMoveTime = 0;
   DepthLimit = 0;
@@ -207,6 +210,51 @@ void FeatureAnswer(bool accepted) {
   char feature[CommandBufferSize] = "";
   ReadWord(feature, sizeof feature);
   if (!accepted) LogLine("-M: the interface rejected feature %s", feature);
+}
+
+// analyze: the engine analyses the position on the board, and every position the interface
+// then sets up, until exit.
+void StartAnalysis() {
+  EngineState = Analysing;
+  AnalysisDone = false;
+}
+
+void ExitAnalysis() {
+  if (EngineState == Analysing) EngineState = Force;
+}
+
+// hint: the move the engine expects or advises for the side to move.
+void Hint() {
+  char text[8] = "";
+  if (!SearchReading) {
+    if (Move move = HintMove()) MoveToText(move, text);
+  } else if (EngineState == Analysing && IterationBestMove && !IsMarker(IterationBestMove)) {
+    MoveToText(IterationBestMove, text);
+  } else {
+    std::memcpy(text, HintAnswer, sizeof text);
+  }
+  if (text[0]) std::printf("Hint: %s\n", text);
+}
+
+// bk: the book moves of the game's position.
+void BookMoves() {
+  if (!SearchReading) WriteBookMoves(BookAnswer, sizeof BookAnswer);
+  std::printf("%s", BookAnswer);
+}
+
+// .: the analysis's progress: centiseconds, nodes, depth, root moves left and in all.
+void AnalysisStatus() {
+  if (!SearchReading || EngineState != Analysing) return;
+  std::printf("stat01: %" PRId64 " %u %d %d %d\n", (Now() - SearchStart) / 10, NodeCount, IterationDepth,
+              RootMoveCount - RootMovesSearched, RootMoveCount);
+}
+
+// memory N: the transposition table takes at most N megabytes (emptied).
+void Memory() {
+  int megabytes = 0;
+  if (!ReadInteger(&megabytes)) return;
+  if (ResizeTT(megabytes)) LogLine("-M: transposition table of %u buckets a side", TTBucketCount);
+  else LogLine("-M: no memory for a table of %d MB; the table stays as it was", megabytes);
 }
 
 // A command whose number argument has no effect here (cores, nps).
@@ -331,6 +379,15 @@ constexpr Command Commands[] = {
     {"computer", 0, NoArguments, Waits, Ignore},
     {"random", 0, NoArguments, Waits, Ignore},
     {"edit", 0, NoArguments, EndsPondering, Ignore},
+    // Analysis and the interface's questions.
+    {"analyze", 0, NoArguments, EndsPondering, StartAnalysis},
+    {"exit", 0, NoArguments, EndsPondering, ExitAnalysis},
+    {".", 0, NoArguments, Answers, AnalysisStatus},
+    {"hint", 0, NoArguments, Answers, Hint},
+    {"bk", 0, NoArguments, Answers, BookMoves},
+    {"post", 0, NoArguments, Waits, [] { PostThinking = true; }},
+    {"nopost", 0, NoArguments, Waits, [] { PostThinking = false; }},
+    {"memory", 0, Words, Waits, Memory},
     {"?", 0, NoArguments, MovesNow, Ignore},
 };
 
@@ -355,6 +412,8 @@ void Dispatch(const char* word) {
     RetractPrediction();
     EngineState = Waiting;
   }
+  // Analysis starts again after every word that changes the game or the engine's task.
+  if (command->effect != Waits && command->effect != Answers) AnalysisDone = false;
   command->run();
 }
 
@@ -371,6 +430,13 @@ CommandInfo CommandInfoOf(const char* word) {
   const Command* command = Find(word);
   if (!command || !command->word) return {Waits, false};
   return {command->effect, command->arguments != NoArguments};
+}
+
+void PrepareAnswers(Move predicted) {
+  Move hint = predicted ? predicted : HintMove();
+  HintAnswer[0] = 0;
+  if (hint) MoveToText(hint, HintAnswer);
+  WriteBookMoves(BookAnswer, sizeof BookAnswer);
 }
 
 void RunCommand(const char* word) {
@@ -392,6 +458,8 @@ void CommandLoop() {
   ReadSearchInput = PollInput;  // the searches it starts read the input through the poll
   bool first = true;
   while (EngineState != Quit) {
+    // Analysis runs whenever the engine analyses and no input waits.
+    if (EngineState == Analysing && !AnalysisDone && !InputKept() && InputPending() == 0) Analyse();
     if (!ReadWord(CommandBuffer, CommandBufferSize)) {
       LogLine("-M: end of input");
       std::strcpy(CommandBuffer, "quit");

@@ -37,7 +37,7 @@ int InputPending();
 // Keeps the word the poll has just read, with the blank or line end after it (and with the rest
 // of its line when withLine), for the command loop, which reads kept input first.
 void KeepForLoop(const char* word, bool withLine);
-// True while input kept for the loop waits.
+// True while a word kept for the loop waits.
 bool InputKept();
 // Reads one whitespace-separated word into buffer; false at end of input. A word longer than
 // size - 1 characters is consumed whole, its start is kept and InputOverflow is set.
@@ -112,6 +112,17 @@ struct Decision {
 // Chooses from the root's table entry (slot), the search's result and the root search's own best
 // move; a search cut short before its first iteration still gives the best-ordered legal move.
 Decision DecideMove(const TTSlot* slot);
+// The move a hint names in the current position: the reply the table expects, else a book
+// move, else the best-ordered legal move; 0 when there is no legal move.
+Move HintMove();
+// Searches the position on the board without a limit, printing a thinking line each iteration
+// and never a move, until input stops it or the search ends by itself (AnalysisDone).
+void Analyse();
+extern bool AnalysisDone;
+// Prepares the answers to hint and bk for a search that answers them at once (pondering,
+// analysis), whose board is not the game's: from the game's position, predicted being the
+// reply pondered on.
+void PrepareAnswers(Move predicted);
 // Takes the predicted reply back when one is made on the board for pondering.
 void RetractPrediction();
 // The predicted reply came true: it becomes a game move (GamePly and SearchAge advance).

@@ -108,7 +108,11 @@ int InputPending() {
   }
 }
 
-bool InputKept() { return KeptStart < KeptEnd; }
+// Blanks and line ends left after the last word kept do not count (they are dropped).
+bool InputKept() {
+  while (KeptStart < KeptEnd && IsSpace(Kept[KeptStart])) KeptStart++;
+  return KeptStart < KeptEnd;
+}
 
 // The word ends at the first white-space character, which is given back so that a following
 // line read (setboard) starts with it. A word that does not fit is still read whole. A word the

@@ -50,6 +50,10 @@ void ApplyConfigLine(const char* line, Configuration& config) {
   } else if (!std::strncmp(line, "EGBB_CACHE=", 11)) {
     config.bitbaseCache = IntegerValue(line + 11);
     if (config.bitbaseCache < 0) config.bitbaseCache = 4;
+  } else if (!std::strncmp(line, "HASH_MB=", 8)) {
+    // The transposition table's size in megabytes; the default stays for a value below 1.
+    if (int megabytes = IntegerValue(line + 8); megabytes > 0 && !ResizeTT(megabytes))
+      LogLine("-M: no memory for a table of %d MB", megabytes);
   } else if (!std::strncmp(line, "EGBB_LOAD=", 10)) {
     config.bitbaseLoad = IntegerValue(line + 10);
     if (config.bitbaseLoad < 0 || config.bitbaseLoad > 5) config.bitbaseLoad = 1;

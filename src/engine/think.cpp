@@ -181,6 +181,7 @@ bool Ponder(Move reply) {
   char text[8];
   MoveToText(reply, text);
   LogLine("-ponder move: %s", text);
+  PrepareAnswers(reply);
   SaveBoardState(&PonderRecord);
   EngineState = Pondering;
   PonderMove = reply;
@@ -201,9 +202,10 @@ void AcceptPonderHit(const char* word) {
   LogLine("--- GOOD PONDER --- cmd:%s", word);
 }
 
-// Stops the search as effect says; a word that only waits leaves it running.
+// Stops the search as effect says; a word that only waits leaves it running. Analysis stops for
+// every word that changes the game or the engine's task.
 void StopForInput(SearchEffect effect) {
-  if (effect == Waits || effect == Answers || (effect == EndsPondering && EngineState != Pondering)) return;
+  if (effect == Waits || effect == Answers || (effect == EndsPondering && !SearchWithoutClock())) return;
   InputStop = effect;
   StopSearch = true;
 }
@@ -231,6 +233,7 @@ void PollWord() {
     return StopForInput(MovesNow);
   }
   if (std::strncmp(word, "time", 4) == 0) return ReadClockCommand(" [cC]");
+  if (EngineState == Analysing && std::strcmp(word, "?") == 0) return;  // nothing to play
   const CommandInfo info = CommandInfoOf(word);
   if (info.effect == Answers && EngineState != Thinking) return RunCommand(word);
   KeepForLoop(word, info.takesArguments);
@@ -332,6 +335,28 @@ void StartEngine(bool goodPonder) {
   StartOwnClock(from);
   LogLine("*** xxx czas uzyty: %" PRId64, Now() - SearchStart);
   SearchResult = IterativeDeepening();
+}
+
+Move HintMove() {
+  const TTSlot* slot = ProbeTT(Position.PositionKey, Position.SideToMove);
+  if (slot && !IsMarker(TTMove(slot)) && MoveIsLegal(TTMove(slot))) return TTMove(slot);
+  Move book = getBookMove();
+  return book ? book : BestOrderedLegalMove();
+}
+
+bool AnalysisDone;
+
+void Analyse() {
+  PrepareAnswers(0);
+  LogLine("-M: analysing");
+  MaxDepth = 127;
+  StopSearch = false;
+  InputStop = Waits;
+  SearchStart = Now();
+  MoveDeadline = -1;
+  SearchResult = IterativeDeepening();
+  // Ended by itself (a mate found, the greatest depth): nothing more to say until input comes.
+  AnalysisDone = InputStop == Waits;
 }
 
 // Finds and plays the engine's move (or announces the end of the game), keeps the table in

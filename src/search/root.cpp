@@ -85,9 +85,20 @@ inline uint32_t PackResult(int score, Move move) {
   return static_cast<uint16_t>(score) | (static_cast<uint32_t>(move) << 16);
 }
 
+// Mates as the interface reads them: 100000 + N for a mate in N moves, negated when mated. A
+// mate the search found at ply p scores 8100 - p; a bitbase win in n plies 8000 - n.
+int ThinkingScore(int score) {
+  int magnitude = score < 0 ? -score : score;
+  if (magnitude <= 7000) return score;
+  int plies = magnitude > 8000 ? ScoreMate - magnitude : 8000 - magnitude;
+  int mate = 100000 + (plies + 1) / 2;
+  return score < 0 ? -mate : mate;
+}
+
 // One line of thinking output: depth, score, centiseconds, nodes and the variation (or a note).
 void PrintThinking(int depth, int score, int elapsed, const char* text) {
-  std::printf("    %d     %d     %d     %u  %s\n", depth, score, elapsed, NodeCount, text);
+  if (!PostThinking && EngineState != Analysing) return;
+  std::printf("    %d     %d     %d     %u  %s\n", depth, ThinkingScore(score), elapsed, NodeCount, text);
 }
 
 // Sets the first window and depth from the root's table entry, falling back to depth 2 when the entry's
@@ -200,6 +211,9 @@ int RootSearch(int alpha, int beta) {
   SaveBoardState(Root);
   LiftHashAndKillers(Root, std::numeric_limits<int16_t>::max());
   FilterRootMoves(alpha, beta);
+  RootMoveCount = 0;
+  RootMovesSearched = 0;
+  for (const MoveEntry* e = Root->ListStart; e < Root->ListEnd; ++e) RootMoveCount += e->Score != ScoreIllegal;
 
   PlyRecord* child = Root + 1;
   bool historyPhase = false;
@@ -218,6 +232,7 @@ int RootSearch(int alpha, int beta) {
     }
     CurrentPly = Root;
     UnmakeMove(m, Root);
+    ++RootMovesSearched;
     if (StopSearch || TimeUp()) {
       StopSearch = true;
       BitbaseProbing = true;
@@ -252,6 +267,7 @@ int RootSearch(int alpha, int beta) {
 
 uint32_t IterativeDeepening() {
   PrepareRootSearch();
+  IterationBestMove = 0;
   if (uint16_t draw = DetectDraw(2)) return PackResult(-9999, draw);
   RootInBitbases = ProbeRootBitbases(-ScoreMate, ScoreMate) != BitbaseNoResult;
   uint32_t result = PackResult(-9999, 0);
@@ -289,6 +305,7 @@ uint32_t IterativeDeepening() {
         break;
       }
       result = PackResult(score, Root->BestMove);
+      IterationBestMove = Root->BestMove;
       if (Root->BestMove == MarkerStalemate) {
         LogLine("-----STALEMATED---");
         break;
@@ -311,7 +328,7 @@ uint32_t IterativeDeepening() {
     int elapsed = Elapsed(start);
     LogLine("-E (-): %d:\t%d\t%d\t%s", IterationDepth, pvScore, elapsed, PVBuffer);
     PrintThinking(IterationDepth - 1, pvScore, elapsed, PVBuffer);
-    if (IterationDepth > 5 || IterationDepth > MaxDepth || restarted || EngineState == Pondering || StoppedByInput())
+    if (IterationDepth > 5 || IterationDepth > MaxDepth || restarted || SearchWithoutClock() || StoppedByInput())
       return result;
 
     // Stopped by the clock before depth 6: one more full budget from now.

@@ -24,9 +24,11 @@ struct TTSlot {
 struct TTBucket {
   TTSlot Slot[3];
 };
-inline constexpr int TTBucketCount = 1 << 19;
-// One half per side to move: [0] black, [1] white.
-extern TTBucket TranspositionTable[2][TTBucketCount];
+// One half per side to move, TTHalves[0] black and [1] white, of TTBucketCount buckets each (a
+// power of two): 2^19 by default, 36 MB in all.
+inline constexpr uint32_t DefaultTTBuckets = 1 << 19;
+extern TTBucket* TTHalves[2];
+extern uint32_t TTBucketCount;
 
 inline Move TTMove(const TTSlot* s) { return static_cast<Move>(s->Word0 & 0xFFFF); }
 inline int TTDepth(const TTSlot* s) { return s->Word2 & 0x7F; }
@@ -39,6 +41,9 @@ TTSlot* ProbeTT(uint64_t key, int side);
 void StoreTT(uint64_t key, int side, Move move, int score, int depth, int bound);
 void StoreRootTT(uint64_t key, int side, Move move, int score, int depth, int bound);
 void ClearTT();
+// Sizes the table to the most buckets (a power of two, at least 1,024 a half) that fit in
+// megabytes, empty; false, with the table as it was, when the memory cannot be had.
+bool ResizeTT(int megabytes);
 void ShrinkTT(int n);
 void RenormaliseAge();
 
@@ -55,6 +60,12 @@ extern int AspirationState;
 extern uint32_t CheckCount[2];
 extern bool AllMovesDraw, AllMovesLose;
 extern char PVBuffer[1024];
+// Thinking lines are printed (post) or not (nopost); analysis prints them either way.
+extern bool PostThinking;
+// The best root move of the last completed iteration, 0 before the first; the root moves of the
+// iteration under way and how many of them have been searched.
+extern Move IterationBestMove;
+extern int RootMoveCount, RootMovesSearched;
 
 extern int32_t HistoryTable[2][4096];
 // The highest history count: the ordering key (history + score + 33000) still fits 32 bits.
@@ -69,8 +80,11 @@ void ClearKillers();
 
 // ---- The clock and the input, as the engine running the search sets them ----
 // What the program is doing; a pondering search has no clock.
-enum EngineStateValue : int { Force = 0, Thinking = 1, Pondering = 2, Waiting = 3, Quit = 4 };
+enum EngineStateValue : int { Force = 0, Thinking = 1, Pondering = 2, Waiting = 3, Quit = 4, Analysing = 5 };
+
 extern int EngineState;
+// Pondering and analysis search without a clock: only input stops them.
+inline bool SearchWithoutClock() { return EngineState == Pondering || EngineState == Analysing; }
 // Time control, all times in milliseconds of the engine clock.
 extern int MovesPerControl;
 extern int MovesToGo;
@@ -82,7 +96,7 @@ extern uint32_t BudgetGeneration;
 // Clock value at which the engine's own search stops whatever its depth, so that no move
 // can overrun the engine's clock; -1 when no clock is known.
 extern int64_t MoveDeadline;
-// Pondering has no limit. Otherwise the search stops at the hard limit whatever its depth,
+// Pondering and analysis have no limit. Otherwise the search stops at the hard limit whatever its depth,
 // and at the end of the budget once an iteration of depth 2 has completed.
 bool TimeUp();
 

@@ -11,6 +11,9 @@ int AspirationState;
 uint32_t CheckCount[2];
 bool AllMovesDraw, AllMovesLose;
 char PVBuffer[1024];
+bool PostThinking = true;
+Move IterationBestMove;
+int RootMoveCount, RootMovesSearched;
 
 int EngineState = Force;
 int MovesPerControl = 35;
@@ -24,7 +27,7 @@ SearchEffect InputStop;
 bool (*ReadSearchInput)() = [] { return false; };
 
 bool TimeUp() {
-  if (EngineState == Pondering) return false;
+  if (SearchWithoutClock()) return false;
   int64_t now = Now();
   if (MoveDeadline >= 0 && now >= MoveDeadline) return true;
   return SearchStart + MoveBudget - now <= 0 && IterationDepth > 2;

@@ -1,17 +1,25 @@
 // Transposition table: two halves by side to move, buckets of three 12-byte slots.
 #include <algorithm>
 #include <sys/mman.h>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 #include "search/search.h"
 
+namespace {
+
 // Aligned to 2 MB so that the kernel can back the table with huge pages: a probe is a random access
 // into 36 MB, and with small pages nearly every probe would also miss the address-translation cache.
-alignas(1 << 21) TTBucket TranspositionTable[2][TTBucketCount];
-
-static_assert(sizeof(TranspositionTable) == 37748736, "the table is 36 MB: 2 x 2^19 buckets of 36 bytes");
-
-namespace {
+constexpr size_t HugePage = size_t(1) << 21;
+// The table of the default size, in memory the program has from its start (untouched pages cost
+// nothing); another size is mapped on request.
+alignas(HugePage) TTBucket DefaultTable[2][DefaultTTBuckets];
+static_assert(sizeof(DefaultTable) == 37748736, "the default table is 36 MB: 2 x 2^19 buckets of 36 bytes");
+constexpr uint32_t FewestTTBuckets = 1 << 10;
+constexpr int MostTTMegabytes = 1 << 16;
+// The mapping of a table of another size (its start and length), nullptr for the default table.
+void* Mapped;
+size_t MappedLength;
 
 // False while every slot is zero, as at start-up: clearing is then skipped, so that starting
 // the engine does not touch the 36 MB.
@@ -22,9 +30,7 @@ constexpr uint32_t KeyCheckMask = 0xFFF80000;  // key bits 16-18 are bucket-inde
 inline uint32_t KeyLow(uint64_t key) { return static_cast<uint32_t>(key); }
 inline uint32_t KeyHigh(uint64_t key) { return static_cast<uint32_t>(key >> 32); }
 
-inline TTBucket& BucketOf(uint64_t key, int side) {
-  return TranspositionTable[side][KeyLow(key) & (TTBucketCount - 1)];
-}
+inline TTBucket& BucketOf(uint64_t key, int side) { return TTHalves[side][KeyLow(key) & (TTBucketCount - 1)]; }
 
 inline bool Holds(const TTSlot& s, uint64_t key) {
   return ((s.Word0 ^ KeyLow(key)) & KeyCheckMask) == 0 && s.Word1 == KeyHigh(key);
@@ -62,15 +68,20 @@ inline void Rewrite(TTSlot& s, Move move, int score, int depth, int bound) {
 // Applies f(age, depth) -> {age, depth} to every slot of both halves.
 template <typename F>
 void RewriteAllSlots(F f) {
-  for (auto& half : TranspositionTable)
-    for (TTBucket& bucket : half)
-      for (TTSlot& s : bucket.Slot) {
+  for (TTBucket* half : TTHalves)
+    for (TTBucket* bucket = half; bucket < half + TTBucketCount; bucket++)
+      for (TTSlot& s : bucket->Slot) {
         auto [age, depth] = f(TTAge(&s), TTDepth(&s));
         s.Word2 = (s.Word2 & ~0x3FE7Fu) | (static_cast<uint32_t>(age) << 9) | static_cast<uint32_t>(depth);
       }
 }
 
+size_t TableBytes() { return size_t(2) * TTBucketCount * sizeof(TTBucket); }
+
 }  // namespace
+
+TTBucket* TTHalves[2] = {DefaultTable[0], DefaultTable[1]};
+uint32_t TTBucketCount = DefaultTTBuckets;
 
 TTSlot* ProbeTT(uint64_t key, int side) {
   for (TTSlot& s : BucketOf(key, side).Slot)
@@ -103,11 +114,43 @@ void StoreRootTT(uint64_t key, int side, Move move, int score, int depth, int bo
 }
 
 void ClearTT() {
-  static const bool hugePages = madvise(TranspositionTable, sizeof(TranspositionTable), MADV_HUGEPAGE) == 0;
+  static const bool hugePages = madvise(DefaultTable, sizeof(DefaultTable), MADV_HUGEPAGE) == 0;
   (void)hugePages;
   if (!TableInUse) return;
-  std::memset(TranspositionTable, 0, sizeof(TranspositionTable));
+  for (TTBucket* half : TTHalves) std::memset(half, 0, TableBytes() / 2);
   TableInUse = false;
+}
+
+// A new mapping's pages read as zero until written, as the default table's do.
+bool ResizeTT(int megabytes) {
+  size_t bytes = size_t(std::clamp(megabytes, 0, MostTTMegabytes)) << 20;
+  uint32_t buckets = FewestTTBuckets;
+  while (size_t(4) * buckets * sizeof(TTBucket) <= bytes) buckets *= 2;
+  if (buckets == TTBucketCount) {
+    ClearTT();
+    return true;
+  }
+  void* mapped = nullptr;
+  size_t length = size_t(2) * buckets * sizeof(TTBucket) + HugePage;
+  if (buckets != DefaultTTBuckets) {
+    mapped = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mapped == MAP_FAILED) return false;
+  }
+  if (Mapped) munmap(Mapped, MappedLength);
+  Mapped = mapped;
+  MappedLength = length;
+  TTBucket* table = DefaultTable[0];
+  if (mapped) {
+    auto start = (reinterpret_cast<uintptr_t>(mapped) + HugePage - 1) & ~(HugePage - 1);
+    table = reinterpret_cast<TTBucket*>(start);
+    madvise(table, size_t(2) * buckets * sizeof(TTBucket), MADV_HUGEPAGE);
+  }
+  TTBucketCount = buckets;
+  TTHalves[0] = table;
+  TTHalves[1] = table + buckets;
+  TableInUse = !mapped;  // a fresh mapping is empty; the default table may hold an old game
+  ClearTT();
+  return true;
 }
 
 void ShrinkTT(int n) {

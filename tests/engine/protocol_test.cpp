@@ -23,7 +23,7 @@ TEST(CommandLoop, SessionsAnswerAndLogAsTheirWordsCallFor) {
       // later protover is still answered.
       {Session("quit\n"), {},
        {"ERROR: Tirvex.ini file cannot be opened.\nBOOK ERROR: \n" + notLoaded + "\nfeature myname=\"Tirvex ",
-        "feature ping=1\nfeature colors=0\n", "feature variants=\"normal\"\nfeature done=1\n",
+        "feature ping=1\nfeature colors=0\n", "feature variants=\"normal\"\nfeature analyze=1\nfeature memory=1\nfeature done=1\n",
         "::cmd:: protover\n::cmd:: accepted\n::cmd:: accepted\n::cmd:: accepted\n::cmd:: quit\n"},
        {"::cmd:: setboard", "::cmd:: 2\n", "Engine works only"}},
       {"hello\nprotover 2\nquit\n", "",

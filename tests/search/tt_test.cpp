@@ -17,7 +17,7 @@ const Key& K(char name) { return Keys[name == 'X' ? 0 : name == 'Y' ? 1 : name =
 // The bucket of X as "X10 Y20 -": the key whose move a slot holds and its score, "-" when empty.
 std::string Bucket() {
   std::string out;
-  for (const TTSlot& s : TranspositionTable[White][K('X').key & (TTBucketCount - 1)].Slot) {
+  for (const TTSlot& s : TTHalves[White][K('X').key & (TTBucketCount - 1)].Slot) {
     std::string text = "-";
     for (const Key& k : Keys)
       if (TTMove(&s) == k.move) text = k.name + std::to_string(TTScore(&s));
