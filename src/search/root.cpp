@@ -327,7 +327,8 @@ uint32_t IterativeDeepening() {
     int pvScore = PrincipalVariationText(PVBuffer, std::min(IterationDepth, MaxPrincipalVariation));
     int elapsed = Elapsed(start);
     LogLine("-E (-): %d:\t%d\t%d\t%s", IterationDepth, pvScore, elapsed, PVBuffer);
-    PrintThinking(IterationDepth - 1, pvScore, elapsed, PVBuffer);
+    // An analysis stopped by input is about a position the interface has already left.
+    if (EngineState != Analysing || !StoppedByInput()) PrintThinking(IterationDepth - 1, pvScore, elapsed, PVBuffer);
     if (IterationDepth > 5 || IterationDepth > MaxDepth || restarted || SearchWithoutClock() || StoppedByInput())
       return result;
 

@@ -6,10 +6,13 @@
 //
 // Script lines: "> TEXT" sends a line ("@" in it stands for a legal move of the interface's
 // position, its first in the generator's order); "< move" waits for the engine's next move;
-// "< TEXT" waits for a line beginning with TEXT; "~ N" waits N milliseconds; "! TEXT": no line
-// of the whole output begins with TEXT. The engine plays exactly the moves awaited.
+// "< think" for a thinking line whose first move is legal in the interface's position (the
+// engine thinks about the right board); "< Hint:" for a hint of a legal move; "< TEXT" for a
+// line beginning with TEXT; "~ N" waits N milliseconds; "! TEXT": no line of the whole output
+// begins with TEXT ("! think": no thinking line). The engine plays exactly the moves awaited.
 #include <gtest/gtest.h>
 #include <chrono>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -28,11 +31,14 @@ struct InterfaceBoard {
     for (const std::string& m : moves) text += m + " ";
     return text;
   }
-  // Plays word if it is a legal move here; false otherwise.
-  bool Play(const std::string& word) {
+  bool IsLegal(const std::string& word) {
     if (!Replay(fen.c_str(), Joined())) return false;
     Move m = ReadCoordinateMove(word.c_str());
-    if (!m || !MoveIsLegal(m)) return false;
+    return m && MoveIsLegal(m);
+  }
+  // Plays word if it is a legal move here; false otherwise.
+  bool Play(const std::string& word) {
+    if (!IsLegal(word)) return false;
     moves.push_back(word);
     return true;
   }
@@ -48,6 +54,15 @@ struct InterfaceBoard {
 int FindLine(const std::vector<std::string>& lines, size_t from, const std::string& text) {
   for (size_t i = from; i < lines.size(); i++)
     if (lines[i].rfind(text, 0) == 0) return static_cast<int>(i);
+  return -1;
+}
+
+// A thinking line: depth, score, time, nodes, then the variation.
+const std::regex ThinkingLine(R"(^ +\d+ +-?\d+ +\d+ +\d+ +(\S+))");
+
+int FindThinking(const std::vector<std::string>& lines, size_t from) {
+  for (size_t i = from; i < lines.size(); i++)
+    if (std::regex_search(lines[i], ThinkingLine)) return static_cast<int>(i);
   return -1;
 }
 
@@ -98,6 +113,27 @@ const Transcript Transcripts[] = {
                 "> force\n> setboard rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1\n> time 500\n> otim 500\n"
                 "> go\n< move\n> @\n> time 490\n> otim 480\n< move\n> force\n> undo\n> undo\n> @\n> go\n< move\n"
                 "> result 1/2-1/2 {?}\n! Illegal\n"},
+    // xboard's Analysis mode: the board analysed, then a move made and taken back on it, with the
+    // periodic status requests; exit leaves the engine on the last position.
+    {"xboard analysis", "> xboard\n> protover 2\n< feature done=1\n> accepted analyze\n> new\n> force\n> post\n"
+                        "> analyze\n< think\n> .\n< stat01: \n> e2e4\n> ping 1\n< pong 1\n< think\n> hint\n< Hint:\n"
+                        "> undo\n> ping 2\n< pong 2\n< think\n> exit\n> @\n> ping 3\n< pong 3\n! Illegal\n! move\n"},
+    // scid 4.7: its automatic mode starts with uci; then setboard and analyze; its window's
+    // fallback when analysis fails would be st 120000 and sd 50 with go.
+    {"scid analysis", "> uci\n~ 2000\n> xboard\n> protover 2\n< feature done=1\n> post\n"
+                      "> setboard 6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1\n> analyze\n< think\n< think\n"
+                      "> exit\n> ping 1\n< pong 1\n! Illegal\n"},
+    // pychess's hint and spy analysers: each new position ends the analysis with exit and an
+    // empty board (refused, the position stays) before the next setboard and analyze.
+    {"pychess spy", "> xboard\n> protover 2\n< feature done=1\n> accepted analyze\n> accepted done\n> new\n"
+                    "> post\n> force\n> setboard rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1\n"
+                    "> post\n> analyze\n< think\n> exit\n> setboard 8/8/8/8/8/8/8/8 w - - 0 1\n"
+                    "< tellusererror Illegal position\n> force\n"
+                    "> setboard rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2\n> post\n> analyze\n"
+                    "> ping 1\n< pong 1\n< think\n> bk\n< \tno book moves\n> exit\n! Illegal\n"},
+    // Thinking lines off while playing, and a hint after the engine's move.
+    {"nopost and hint", "> xboard\n> protover 2\n< feature done=1\n> new\n> nopost\n> easy\n> st 1\n> e2e4\n< move\n"
+                        "> hint\n< Hint:\n! think\n"},
 };
 
 TEST(Interfaces, TranscriptsKeepTheEngineInStepAndAnswerPingsInOrder) {
@@ -125,13 +161,18 @@ TEST(Interfaces, TranscriptsKeepTheEngineInStepAndAnswerPingsInOrder) {
       } else if (line[0] == '<') {
         int at = -1;
         ASSERT_TRUE(engine.WaitForOutputWhere([&](const std::string& out) {
-          return (at = FindLine(Lines(out), next, text)) >= 0;
+          return (at = text == "think" ? FindThinking(Lines(out), next) : FindLine(Lines(out), next, text)) >= 0;
         })) << line << "\n" << engine.Output();
         next = at + 1;
+        std::string found = Lines(engine.Output())[at];
+        std::smatch thinking;
         if (text == "move") {
           movesAwaited++;
-          std::string move = Lines(engine.Output())[at].substr(5);
-          EXPECT_TRUE(board.Play(move)) << move << " is not legal after " << board.Joined();
+          EXPECT_TRUE(board.Play(found.substr(5))) << found << " is not legal after " << board.Joined();
+        } else if (text == "Hint:") {
+          EXPECT_TRUE(board.IsLegal(found.substr(6))) << found << " after " << board.Joined();
+        } else if (std::regex_search(found, thinking, ThinkingLine)) {
+          EXPECT_TRUE(board.IsLegal(thinking[1])) << found << " after " << board.Joined();
         }
       } else if (line[0] == '~') {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(text)));
@@ -146,7 +187,8 @@ TEST(Interfaces, TranscriptsKeepTheEngineInStepAndAnswerPingsInOrder) {
       if (l.rfind("pong", 0) == 0) pongs.push_back(l);
     EXPECT_EQ(pongs, pings);
     EXPECT_EQ(static_cast<int>(EngineMoves(engine.Output()).size()), movesAwaited);  // none after a result
-    for (const std::string& text : absent) EXPECT_EQ(FindLine(lines, 0, text), -1) << text << "\n" << engine.Output();
+    for (const std::string& text : absent)
+      EXPECT_EQ(text == "think" ? FindThinking(lines, 0) : FindLine(lines, 0, text), -1) << text << "\n" << engine.Output();
   }
 }
 
