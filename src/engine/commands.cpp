@@ -252,9 +252,7 @@ void AnalysisStatus() {
 // memory N: the transposition table takes at most N megabytes (emptied).
 void Memory() {
   int megabytes = 0;
-  if (!ReadInteger(&megabytes)) return;
-  if (ResizeTT(megabytes)) LogLine("-M: transposition table of %u buckets a side", TTBucketCount);
-  else LogLine("-M: no memory for a table of %d MB; the table stays as it was", megabytes);
+  if (ReadInteger(&megabytes)) SizeTable(megabytes);
 }
 
 // A command whose number argument has no effect here (cores, nps).
@@ -441,6 +439,11 @@ void PrepareAnswers(Move predicted) {
 
 void RunCommand(const char* word) {
   if (const Command* command = Find(word)) command->run();
+}
+
+void SizeTable(int megabytes) {
+  if (ResizeTT(megabytes)) LogLine("-M: transposition table of %u buckets a side", TTBucketCount);
+  else LogLine("-M: no memory for a table of %d MB; the table stays as it was", megabytes);
 }
 
 void StopEngine() {

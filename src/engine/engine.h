@@ -94,6 +94,8 @@ CommandInfo CommandInfoOf(const char* word);
 // Runs the command word at once; it reads its arguments from the input.
 void RunCommand(const char* word);
 void CommandLoop();
+// Sizes the transposition table to at most megabytes (emptied) and logs the size it took.
+void SizeTable(int megabytes);
 void StopEngine();
 void ComputeMoveBudget(int ownClock, int opponentClock);
 // Reads the three argument words of a time command (own clock, a word, opponent's clock),

@@ -52,8 +52,7 @@ void ApplyConfigLine(const char* line, Configuration& config) {
     if (config.bitbaseCache < 0) config.bitbaseCache = 4;
   } else if (!std::strncmp(line, "HASH_MB=", 8)) {
     // The transposition table's size in megabytes; the default stays for a value below 1.
-    if (int megabytes = IntegerValue(line + 8); megabytes > 0 && !ResizeTT(megabytes))
-      LogLine("-M: no memory for a table of %d MB", megabytes);
+    if (int megabytes = IntegerValue(line + 8); megabytes > 0) SizeTable(megabytes);
   } else if (!std::strncmp(line, "EGBB_LOAD=", 10)) {
     config.bitbaseLoad = IntegerValue(line + 10);
     if (config.bitbaseLoad < 0 || config.bitbaseLoad > 5) config.bitbaseLoad = 1;

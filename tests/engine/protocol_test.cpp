@@ -90,6 +90,11 @@ TEST(CommandLoop, SessionsAnswerAndLogAsTheirWordsCallFor) {
       {Session("new\nresult 1-0 {Xboard: Forfeit due to illegal move: g1f3 (g1f3)}\ne2e4\nperft 1\nquit\n"), {},
        {"result\n 1-0 {Xboard: Forfeit due to illegal move: g1f3 (g1f3)}\n", "total nodes: 20\n"},
        {"\nmove ", "::cmd:: g1f3", "::cmd:: 1-0"}},
+      // memory and HASH_MB size the table: two halves of a power of two of 36-byte buckets within
+      // the megabytes given (10 MB: 2 x 2^17 x 36 = 9 MB; 100 MB: 72 MB; 1 MB: 576 kB).
+      {Session("memory 100\nmemory 1\nsd 4\ngo\n"), "HASH_MB=10\n",
+       {"-M: transposition table of 131072 buckets a side\n", "-M: transposition table of 1048576 buckets a side\n"
+        "::cmd:: memory\n-M: transposition table of 8192 buckets a side\n", "\nmove "}, {}},
       // sd limits the depth of the search; pings are answered.
       {Session("new\nsd 1\nping 5\ngo\n"), {}, {"\n    1  ", "pong 5\n", "\nmove "}, {"\n    2  "}},
       {Session("new\nsd 3\ngo\n"), {}, {"\n    3  ", "\nmove "}, {"\n    4  "}},
