@@ -442,6 +442,9 @@ void RunCommand(const char* word) {
 }
 
 void SizeTable(int megabytes) {
+  // Clearing the table between games touches all of it: it must fit in the machine's memory.
+  if (int64_t memory = PhysicalMemoryMegabytes(); memory > 0 && megabytes > memory / 2)
+    megabytes = static_cast<int>(memory / 2);
   if (ResizeTT(megabytes)) LogLine("-M: transposition table of %u buckets a side", TTBucketCount);
   else LogLine("-M: no memory for a table of %d MB; the table stays as it was", megabytes);
 }

@@ -26,6 +26,8 @@ extern PlyRecord PonderRecord;
 // Bytes waiting in the standard input pipe, -1 when it is closed or broken.
 int BytesWaiting();
 void IgnoreInterrupts();
+// The machine's memory in megabytes, 0 when unknown.
+int64_t PhysicalMemoryMegabytes();
 
 // ---- Input ----
 // Set while the search's poll reads: it reads standard input only, never the input kept for the
@@ -94,7 +96,8 @@ CommandInfo CommandInfoOf(const char* word);
 // Runs the command word at once; it reads its arguments from the input.
 void RunCommand(const char* word);
 void CommandLoop();
-// Sizes the transposition table to at most megabytes (emptied) and logs the size it took.
+// Sizes the transposition table to at most megabytes, and at most half the machine's memory
+// (emptied), and logs the size it took.
 void SizeTable(int megabytes);
 void StopEngine();
 void ComputeMoveBudget(int ownClock, int opponentClock);

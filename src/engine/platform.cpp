@@ -16,6 +16,11 @@ int BytesWaiting() {
   return bytes;
 }
 
+int64_t PhysicalMemoryMegabytes() {
+  long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+  return pages > 0 && size > 0 ? (int64_t(pages) * size) >> 20 : 0;
+}
+
 // The interface sends SIGINT before each of its moves (a protocol habit for engines that
 // want it); a closed pipe must end in a read or write error, not in a signal death.
 void IgnoreInterrupts() {

@@ -1,6 +1,7 @@
 // The tables through the real engine: loaded at start-up from EGBB_PATH, and won endings
 // played out by Tirvex against itself as the defender, mated within the fifty-move rule.
 #include <gtest/gtest.h>
+#include <regex>
 #include <filesystem>
 #include "../search/search_support.h"
 
@@ -92,6 +93,8 @@ TEST(EgbbEngine, PlaysWonEndingsOutToMate) {
     const std::string& out = engine.Output();
     EXPECT_TRUE(Contains(out, "BOOK ERROR: \nEGBB_LOAD=1\nEGBB_CACHE=4\n\nfeature ")) << out;
     EXPECT_TRUE(Contains(out, "1-0 {Tirvex mate")) << ending.name << out;
+    // The table's win reaches the interface as a mate score (100000 + moves).
+    EXPECT_TRUE(std::regex_search(out, std::regex("\n +[0-9]+ +1000[0-9][0-9] "))) << ending.name << out;
     EXPECT_LE(Count(out, "\nmove "), 99) << ending.name;
   }
 }
