@@ -235,7 +235,7 @@ void PollWord() {
   if (std::strncmp(word, "time", 4) == 0) return ReadClockCommand(" [cC]");
   if (EngineState == Analysing && std::strcmp(word, "?") == 0) return;  // nothing to play
   const CommandInfo info = CommandInfoOf(word);
-  if (info.effect == Answers && EngineState != Thinking) return RunCommand(word);
+  if (info.effect == Answers && SearchWithoutClock()) return RunCommand(word);
   KeepForLoop(word, info.takesArguments);
   StopForInput(info.effect);
 }
@@ -310,7 +310,7 @@ void RetractPrediction() {
 
 // The search's input reader: one word when input waits. A clock is applied at once, the
 // predicted move turns pondering into the engine's own search, a word that asks for an answer
-// (ping) is answered at once unless the engine thinks on its own move; every other word is
+// (ping, hint, bk, .) is answered at once while pondering or analysing; every other word is
 // kept for the command loop, in arrival order, with the rest of its line when it takes
 // arguments, and stops the search as its table entry says.
 bool PollInput() {

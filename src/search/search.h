@@ -103,7 +103,7 @@ bool TimeUp();
 // What a word read during a search does there.
 enum SearchEffect : int {
   Waits,          // kept for the command loop, which handles it after the search
-  Answers,        // answered at once while pondering (ping); waits during the engine's own search
+  Answers,        // answered at once while pondering or analysing (ping, hint, bk); else waits
   MovesNow,       // stops the search; the engine plays the best move found so far ("?", quit)
   EndsPondering,  // stops a pondering search (the loop takes the prediction back); else waits
   EndsSearch,     // stops any search without a move (new, setboard, result, force, undo, remove)
