@@ -1,0 +1,77 @@
+// Output files of the tools: telling an output that is the input itself, and sets of files
+// made anew that replace the old ones only once all of them are whole.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include "records/records.h"
+
+namespace {
+
+constexpr int TemporaryNameTries = 100;
+
+// A file created beside name, never one that exists: name.part0, name.part1, ...
+std::FILE* CreateTemporary(const std::string& name, std::string& temporary) {
+  for (int n = 0; n < TemporaryNameTries; n++) {
+    temporary = name + ".part" + std::to_string(n);
+    int descriptor = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor >= 0) {
+      if (std::FILE* file = fdopen(descriptor, "wb")) return file;
+      close(descriptor);
+      unlink(temporary.c_str());
+      return nullptr;
+    }
+    if (errno != EEXIST) return nullptr;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsSameFile(const char* a, const char* b) {
+  struct stat first, second;
+  return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+NewFileSet::~NewFileSet() {
+  for (Entry& entry : entries_) {
+    if (entry.file) std::fclose(entry.file);
+    unlink(entry.temporary.c_str());
+  }
+}
+
+std::FILE* NewFileSet::Add(const std::string& name) {
+  struct stat info;
+  std::string temporary;
+  std::FILE* file = nullptr;
+  // Only a regular file is replaced; a directory or a device in its place is left alone.
+  if (stat(name.c_str(), &info) != 0 ? errno == ENOENT : S_ISREG(info.st_mode)) file = CreateTemporary(name, temporary);
+  if (!file) {
+    failed_ = name;
+    return nullptr;
+  }
+  entries_.push_back({name, temporary, file});
+  return file;
+}
+
+bool NewFileSet::Commit() {
+  bool whole = true;
+  for (Entry& entry : entries_) {
+    bool written = !std::ferror(entry.file);
+    written = std::fclose(entry.file) == 0 && written;
+    entry.file = nullptr;
+    if (!written && whole) failed_ = entry.name;
+    whole = whole && written;
+  }
+  for (size_t i = 0; whole && i < entries_.size(); i++) {
+    if (std::rename(entries_[i].temporary.c_str(), entries_[i].name.c_str()) != 0) {
+      failed_ = entries_[i].name;
+      whole = false;
+    }
+  }
+  if (whole) entries_.clear();
+  return whole;
+}
