@@ -146,7 +146,7 @@ TEST(BookInPlay, PlaysFromTheBookThenSearches) {
   engine.WriteFile("Tirvex.ini", "BOOK_PATH= book \n");
   EngineRun run = RunEngine(engine, Session("quit\n"));
   EXPECT_EQ(Printed(run), "");
-  EXPECT_TRUE(Contains(run.out, "feature done=1\nBOOK ERROR: Cannot load file: 'book/bookwtm.mbx'\n\n"));
+  EXPECT_TRUE(Contains(run.out, "feature done=1\nBOOK ERROR: Cannot load file: 'book/bookwtm.mbx'\nEGBB"));
 }
 
 }  // namespace
