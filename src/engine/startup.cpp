@@ -10,6 +10,7 @@
 #include "book/book.h"
 #include "engine/engine.h"
 #include "eval/eval.h"
+#include "records/records.h"
 #include "search/search.h"
 
 namespace {
@@ -155,24 +156,13 @@ void ReportBooksAndBitbases(const Configuration& config) {
 // Reads the configuration line by line, every line of it: a line too long or holding a NUL
 // character is reported and ignored.
 void ReadConfiguration(std::FILE* file, Configuration& config) {
-  static char line[ConfigLineSize];
-  for (int number = 1;; number++) {
-    size_t length = 0;
-    bool tooLong = false, hasNul = false;
-    int c;
-    while ((c = std::getc(file)) != EOF && c != '\n') {
-      hasNul |= c == 0;
-      if (length < ConfigLineSize - 1) line[length++] = static_cast<char>(c);
-      else tooLong = true;
-    }
-    if (c == EOF && length == 0) return;
-    if (length > 0 && line[length - 1] == '\r') length--;
-    line[length] = 0;
-    const char* start = line;
+  static char text[ConfigLineSize];
+  TextLine line;
+  for (int number = 1; ReadTextLine(file, text, ConfigLineSize - 2, line); number++) {
+    const char* start = text;
     while (IsBlankOrTab(*start)) start++;
-    if (tooLong || length > ConfigLineSize - 2)
-      WarnConfigLine(number, "ignored: longer than %d characters", ConfigLineSize - 2);
-    else if (hasNul) WarnConfigLine(number, "ignored: it holds a NUL character");
+    if (line.tooLong) WarnConfigLine(number, "ignored: longer than %d characters", ConfigLineSize - 2);
+    else if (line.hasNul) WarnConfigLine(number, "ignored: it holds a NUL character");
     else if (*start && *start != '#') ApplyConfigLine(start, config, number);
   }
 }

@@ -97,7 +97,16 @@ void WriteGamePositions(std::string& out, const GameRecord& record);
 // The same lines, each into out[the first hexadecimal digit of its key].
 void WriteGamePositionsByKey(std::string (&out)[16], const GameRecord& record);
 
-// ---- Output files ----
+// ---- Files of the tools ----
+// A line of a text file read whole, whatever bytes it holds: the characters kept, the bytes
+// read (line end included), whether it had more characters than kept, and whether it holds a NUL.
+struct TextLine {
+  size_t length, consumed;
+  bool tooLong, hasNul;
+};
+// Reads the next line, keeping its first limit characters (without the line end and a carriage
+// return before it) in text, which holds limit + 2 bytes; false at the end of the file.
+bool ReadTextLine(std::FILE* file, char* text, size_t limit, TextLine& line);
 // True when both names are one existing file, whatever the paths (same device and inode).
 bool IsSameFile(const char* a, const char* b);
 // Output files made anew as one set: each is written under a temporary name beside its own and

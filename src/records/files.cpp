@@ -1,5 +1,6 @@
-// Output files of the tools: telling an output that is the input itself, and sets of files
-// made anew that replace the old ones only once all of them are whole.
+// Files of the tools: lines of text read whole whatever bytes they hold, telling an output that
+// is the input itself, and sets of files made anew that replace the old ones only once all of
+// them are whole.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +30,25 @@ std::FILE* CreateTemporary(const std::string& name, std::string& temporary) {
 }
 
 }  // namespace
+
+bool ReadTextLine(std::FILE* file, char* text, size_t limit, TextLine& line) {
+  line = TextLine{};
+  bool overflow = false;
+  int c;
+  while ((c = getc_unlocked(file)) != EOF && c != '\n') {
+    line.consumed++;
+    line.hasNul |= c == 0;
+    if (line.length <= limit) text[line.length++] = static_cast<char>(c);
+    else overflow = true;
+  }
+  if (c == EOF && line.consumed == 0) return false;
+  line.consumed += c == '\n';
+  if (line.length > 0 && text[line.length - 1] == '\r') line.length--;
+  line.tooLong = overflow || line.length > limit;
+  if (line.tooLong) line.length = limit;
+  text[line.length] = 0;
+  return true;
+}
 
 bool IsSameFile(const char* a, const char* b) {
   struct stat first, second;
