@@ -23,6 +23,8 @@ TEST(Configuration, EveryLineIsReadAndWhatCannotBeUsedIsReported) {
         warning + "5 ignored: not one of BOOK_PATH=, EGBB_PATH=, EGBB_CACHE=, EGBB_LOAD=\n", "EGBB_LOAD=2\nEGBB_CACHE=7\n"}},
       {"", "rm Tirvex.ini && mkdir Tirvex.ini", {"ERROR: Tirvex.ini file cannot be opened.\nfeature done=1\n"}},
       {"", "rm Tirvex.ini && mkfifo Tirvex.ini", {"ERROR: Tirvex.ini file cannot be opened.\nfeature done=1\n"}},
+      {"BOOK_PATH=book\n", "mkdir book && mkfifo book/bookbtm.mbx book/bookwtm.mbx",
+       {"BOOK ERROR: Cannot load file: 'book/bookbtm.mbx'\nBOOK ERROR: Cannot load file: 'book/bookwtm.mbx'\n"}},
       {"EGBB_PATH=egbb\n", withLibrary + " && mkfifo egbb/kqk.tvb", {"feature done=1\nBOOK ERROR: \nEGBB_LOAD=1\n"}},
   };
   for (const auto& row : rows) {
