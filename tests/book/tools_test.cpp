@@ -7,26 +7,8 @@ using namespace book_test;
 
 namespace {
 
-constexpr const char* AfterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3";
-
 // What the commands printed after the start-up lines.
 std::string Printed(const EngineRun& run) { return run.out.substr(run.out.find('\n', run.out.find("EGBB ERROR")) + 1); }
-
-std::string PosLine(uint64_t key, const char* fen, char result, int ply) {
-  char line[256];
-  std::snprintf(line, sizeof line, "%016llX\t%s\t%c\t%d\n", static_cast<unsigned long long>(key), fen, result, ply);
-  return line;
-}
-
-// Database records: key, a placement of zeros, flags 0, ply, and the three counts.
-std::string DbRecords(std::vector<std::vector<uint64_t>> records) {
-  std::string bytes;
-  for (auto& r : records) {
-    Put(bytes, r[0], 8), bytes.resize(bytes.size() + 33), Put(bytes, r[1], 1);
-    for (int i = 2; i < 5; i++) Put(bytes, r[i], 4);
-  }
-  return bytes;
-}
 
 TEST(DbCreate, MergesOnePositionsLinesAndPacksItsFen) {
   uint64_t key = 0x0123456789ABCDEF;

@@ -4,30 +4,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <filesystem>
-#include "../support/game_support.h"
+#include "book_helpers.h"
+
+using namespace book_test;
 
 namespace {
 
 const std::string Sample = ReadFile(TIRVEX_SOURCE_DIR "/tests/data/masters_sample.pgn");
 const std::string OneGame("\x01\x80\x24\x0D", 4);  // a GAME record: 1-0 after e2e4
 const char* const SuccessLines[] = {"created.", "finished", "OK\n", "CONVERTED GAMES"};
-
-// A POS line of the position after 1. e4 (black to move) under the key given.
-std::string PosLine(int key) {
-  char line[128];
-  std::snprintf(line, sizeof line, "%016X\trnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3\tW\t2\n", key);
-  return line;
-}
-
-// Database records (54 bytes) of the keys given, in that order, each a white win at ply 2.
-std::string Database(std::initializer_list<uint64_t> keys) {
-  std::string bytes;
-  for (uint64_t key : keys) {
-    for (int i = 0; i < 8; i++) bytes += static_cast<char>(key >> (8 * i));
-    bytes += std::string(33, '\0') + '\x02' + std::string("\x01\0\0\0", 4) + std::string(8, '\0');
-  }
-  return bytes;
-}
 
 // The engine run of a session in the directory as another user, who may write white.db but not
 // read it (root reads every file): what it printed.
@@ -43,8 +28,8 @@ TEST(ToolFiles, OutputsNeverOverwriteInputs) {
   // The command, its input (by the name written), the output named as the input, and what
   // prepares the directory.
   struct { std::string command, input, content, output, prepare; } rows[] = {
-      {"dbcreate x_black.db x", "x_black.db", PosLine(1), "x_black.db", ""},
-      {"dbcreate x_white.db x", "x_white.db", PosLine(1), "x_white.db", ""},
+      {"dbcreate x_black.db x", "x_black.db", PosLine(1, AfterE4, 'W', 2), "x_black.db", ""},
+      {"dbcreate x_white.db x", "x_white.db", PosLine(1, AfterE4, 'W', 2), "x_white.db", ""},
       {"pgn2pos 0.pos", "0.pos", Sample, "0.pos", ""},
       {"pgn2game s.pgn ./s.pgn", "s.pgn", Sample, "./s.pgn", ""},
       {"game2pgn a.game sub/../a.game", "a.game", OneGame, "sub/../a.game", "mkdir sub"},
@@ -59,7 +44,7 @@ TEST(ToolFiles, OutputsNeverOverwriteInputs) {
   }
   // A database that exists but cannot be read is refused, not made empty.
   EngineProcess engine;
-  const std::string white = Database({1, 2});
+  const std::string white = DbRecords({{1, 2, 1, 0, 0}, {2, 2, 1, 0, 0}});
   engine.WriteFile("white.db", white);
   std::string out = RunAsUserWhoCannotRead(engine.Directory(), "bookcreate\n");
   EXPECT_TRUE(Contains(out, "Cannot open file: white.db\n")) << out;
@@ -84,9 +69,9 @@ bool RunOnFullDisk(const std::string& directory, const std::string& session, uin
 
 TEST(ToolFiles, FailedWritesLeaveTheOldFilesAndPrintNoSuccess) {
   std::string positions;
-  for (int key = 1; key <= 3000; key++) positions += PosLine(key);
+  for (int key = 1; key <= 3000; key++) positions += PosLine(key, AfterE4, 'W', 2);
   std::vector<std::pair<std::string, std::string>> book = {
-      {"black.db", Database({1, 2, 3})}, {"white.db", Database({4, 5})}, {"bookbtm.mbx", "old"}, {"bookbtm.mbk", "old"}};
+      {"black.db", DbRecords({{1, 2, 1, 0, 0}, {3, 2, 1, 0, 0}})}, {"white.db", DbRecords({{4, 2, 0, 1, 0}})}, {"bookbtm.mbx", "old"}, {"bookbtm.mbk", "old"}};
   auto wholeBook = book;
   wholeBook.insert(wholeBook.end(), {{"bookwtm.mbx", "old"}, {"bookwtm.mbk", "old"}});
   // The command, the files before it (the old ones are those named "old"), what prepares the
@@ -120,7 +105,8 @@ TEST(ToolFiles, FailedWritesLeaveTheOldFilesAndPrintNoSuccess) {
     }
     EXPECT_TRUE(Contains(out, row.message)) << row.command << (row.free ? " on a full disk\n" : "\n") << out;
     for (const auto& [name, text] : row.files) {
-      if (text == "old") EXPECT_EQ(engine.File(name), "old") << row.command << ": " << name;
+      if (text != "old") continue;
+      EXPECT_EQ(engine.File(name), "old") << row.command << ": " << name;
     }
     for (const char* success : SuccessLines) EXPECT_FALSE(Contains(out, success)) << row.command << ": " << success;
   }
