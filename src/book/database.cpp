@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cinttypes>
@@ -23,6 +24,13 @@ namespace {
 // Four-bit codes of the FEN piece letters, from 4 (white bishop) to 15 (black rook).
 constexpr char PlacementLetters[] = "BKNPQRbknpqr";
 constexpr int FirstPieceNibble = 4, FillNibble = 15;
+// The code of each character: that of a piece letter, 0 for any other character.
+constexpr auto PieceNibble = [] {
+  std::array<uint8_t, 256> codes{};
+  for (int i = 0; PlacementLetters[i]; i++)
+    codes[static_cast<uint8_t>(PlacementLetters[i])] = static_cast<uint8_t>(FirstPieceNibble + i);
+  return codes;
+}();
 constexpr uint8_t WhiteToMoveFlag = 0x80, EpGivenFlag = 0x80, PlyMask = 0x7F;
 constexpr int MaxRecordedPly = 127;
 // Lines of up to 254 characters.
@@ -46,14 +54,13 @@ const char* PackPlacement(const char* p, uint8_t* placement) {
   std::memset(placement, 0, DbPlacementBytes);
   NibbleWriter writer{placement};
   for (; !EndsField(*p); p++) {
-    const char* letter = std::strchr(PlacementLetters, *p);
     if (*p >= '1' && *p <= '8') {
       // Runs of one to four empty squares have codes 0 to 3; longer runs start with a four.
       int run = *p - '0';
       if (run > 4) writer.Put(3);
       writer.Put((run > 4 ? run - 4 : run) - 1);
-    } else if (letter) {
-      writer.Put(FirstPieceNibble + static_cast<int>(letter - PlacementLetters));
+    } else if (int code = PieceNibble[static_cast<uint8_t>(*p)]) {
+      writer.Put(code);
     }
   }
   while (writer.count < 64) writer.Put(FillNibble);
@@ -200,7 +207,7 @@ bool IsPosFen(const char* p) {
       rank++, squares = 0;
     } else if (*p >= '1' && *p <= '8') {
       squares += *p - '0';
-    } else if (*p && std::strchr("pnbrqkPNBRQK", *p)) {
+    } else if (PieceNibble[static_cast<uint8_t>(*p)]) {
       squares++;
     } else {
       return false;

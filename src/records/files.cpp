@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include "records/records.h"
 
@@ -31,20 +32,29 @@ std::FILE* CreateTemporary(const std::string& name, std::string& temporary) {
 
 }  // namespace
 
+// fgets reads fast but tells neither the length of a line holding a NUL nor whether a line
+// end came: the buffer is filled with line feeds first, so that the first one after the call
+// is either the line's own (followed by the terminating NUL) or the first of the filling (just
+// after the terminating NUL).
 bool ReadTextLine(std::FILE* file, char* text, size_t limit, TextLine& line) {
+  const size_t size = limit + 2;
   line = TextLine{};
-  bool overflow = false;
-  int c;
-  while ((c = getc_unlocked(file)) != EOF && c != '\n') {
-    line.consumed++;
-    line.hasNul |= c == 0;
-    if (line.length <= limit) text[line.length++] = static_cast<char>(c);
-    else overflow = true;
+  std::memset(text, '\n', size);
+  if (!std::fgets(text, static_cast<int>(size), file)) return false;
+  const char* feed = static_cast<const char*>(std::memchr(text, '\n', size));
+  size_t at = feed ? static_cast<size_t>(feed - text) : size;
+  bool ended = at + 1 < size && text[at + 1] == 0;
+  line.length = ended ? at : at - 1;
+  line.consumed = line.length + ended;
+  line.hasNul = std::memchr(text, 0, line.length) != nullptr;
+  bool more = false;
+  if (!feed) {  // the buffer is full: the line end may still follow, or the rest of a long line
+    int c;
+    while ((c = getc_unlocked(file)) != EOF && c != '\n') line.consumed++, more = true;
+    line.consumed += c == '\n';
   }
-  if (c == EOF && line.consumed == 0) return false;
-  line.consumed += c == '\n';
   if (line.length > 0 && text[line.length - 1] == '\r') line.length--;
-  line.tooLong = overflow || line.length > limit;
+  line.tooLong = more || line.length > limit;
   if (line.tooLong) line.length = limit;
   text[line.length] = 0;
   return true;
