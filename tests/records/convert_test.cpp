@@ -15,7 +15,9 @@ namespace {
 const std::string Sample = ReadFile(TIRVEX_SOURCE_DIR "/tests/data/masters_sample.pgn");
 
 const ToolRun& SampleRun() {
-  static ToolRun run("pgn2game s.pgn a.game\npgn2game s.pgn a.game\ngame2pgn a.game r.pgn\npgn2pos s.pgn\n"
+  // game2pgn replays every game to check it and then puts the game on the board back.
+  static ToolRun run("pgn2game s.pgn a.game\npgn2game s.pgn a.game\nsetboard 4k3/8/8/8/8/8/8/R3K3 w - -\n"
+                     "game2pgn a.game r.pgn\nperft 1\npgn2pos s.pgn\n"
                      "game2pos a.game all.pos\npgnlist2game list c.game\n",
                      {{"s.pgn", Sample}, {"list", "s.pgn\nmissing.pgn\n"}});
   return run;
@@ -28,6 +30,7 @@ TEST(Conversions, PrintTheirProgressAndSummariesAndAddNoGameTwice) {
   EXPECT_TRUE(Contains(run.out, "Warning: game 38 (skipped) file: s.pgn\nconverted: 0 games. (skipped: 38)\n"));
   EXPECT_TRUE(Contains(run.out, "Converting 37 games [  0%]...\b\b\b\b\b\b\b\b  2%]..."));
   EXPECT_TRUE(Contains(run.out, "100%]...OK\nconverted: 37 games.\n"));
+  EXPECT_TRUE(Contains(run.out, "total nodes: 15\n"));  // the rook's and king's moves
   EXPECT_TRUE(Contains(run.out, "Cannot open PGN input file: 'missing.pgn'\n\nCONVERTED GAMES: 37\n"));
   EXPECT_TRUE(Contains(run.log, "::cmd:: pgn2game\n<<< OK:\ts.pgn\t>>>\n"));
   EXPECT_EQ(run.File("c.game"), run.File("a.game"));
