@@ -111,12 +111,14 @@ bool OpenBookFile(BookFile& file, const char* base, BookSet& set) {
   return opened;
 }
 
+bool HasRecords(const BookSet& set, int side) { return set.Files[side].RecordCount > 0; }
+
 // Opens the file pairs of the set from directory, each on its own, so that a pair that cannot
 // be used leaves the other one in use: all of them, or only those without records.
 bool OpenBookFiles(BookSet& set, const char* directory, bool onlyWithoutRecords) {
   bool opened = true;
   for (int side : {Black, White}) {
-    if (onlyWithoutRecords && set.Files[side].RecordCount > 0) continue;
+    if (onlyWithoutRecords && HasRecords(set, side)) continue;
     char base[sizeof set.RememberedDirectory + 8];
     std::snprintf(base, sizeof base, "%s%s", directory, side == White ? "bookwtm" : "bookbtm");
     opened = OpenBookFile(set.Files[side], base, set) && opened;
@@ -132,8 +134,6 @@ bool ReadBookRecord(BookFile& file, uint64_t n, uint64_t* stored) {
   *stored = LoadLittleEndian(bytes, BookRecordSize) & BookStoredKeyMask;
   return true;
 }
-
-bool HasRecords(const BookSet& set, int side) { return set.Files[side].RecordCount > 0; }
 
 // Opens the file pairs of the set that have no records once more, from the colour subdirectory
 // ("mw/" with white to move, "mb/" with black) of the first directory that failed; only once in
