@@ -1,15 +1,18 @@
 // Opening book files and the book move: opening a book set, the key lookup by binary search
 // in one index bucket, the choice among the book's moves by the clock, and bookshow.
 //
-// Book files are input like any other: opening refuses an index that decreases or points
-// past the data file's records and a data file that ends inside a record, so that a lookup
-// never reads outside the index or the file.
+// Book files are input like any other: opening refuses a file that is not a regular one, an
+// index that decreases or points past the data file's records and a data file that ends inside
+// a record, so that a lookup never reads outside the index or the file. Each file pair of a
+// set is opened on its own: the set's message names every pair that cannot be used, and the
+// others are used.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include "book/book.h"
 #include "book/little_endian.h"
 #include "movegen/movegen.h"
@@ -29,18 +32,30 @@ void ResetBookFile(BookFile& file) {
   file.HasCurrent = false;
 }
 
+// Opens a file for reading if it is a regular file; -1 otherwise. It is opened without waiting,
+// so that a pipe in its place is refused rather than waited on.
+int OpenRegularFile(const char* name) {
+  int descriptor = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info;
+  if (descriptor >= 0 && (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))) {
+    close(descriptor);
+    descriptor = -1;
+  }
+  return descriptor;
+}
+
 // Reads the index file; false with the message set when it is missing or not of the format.
 bool LoadIndex(BookFile& file, const char* name, char* message, size_t size) {
-  std::FILE* index = std::fopen(name, "rb");
-  if (!index) {
+  int index = OpenRegularFile(name);
+  if (index < 0) {
     std::snprintf(message, size, "Cannot load file: '%s'\n", name);
     return false;
   }
   struct stat info;
-  static uint8_t bytes[BookIndexBytes + 1];
-  bool statted = fstat(fileno(index), &info) == 0;
-  bool read = statted && info.st_size == BookIndexBytes && std::fread(bytes, 1, sizeof bytes, index) == BookIndexBytes;
-  std::fclose(index);
+  static uint8_t bytes[BookIndexBytes];
+  bool statted = fstat(index, &info) == 0;
+  bool read = statted && info.st_size == BookIndexBytes && pread(index, bytes, BookIndexBytes, 0) == BookIndexBytes;
+  close(index);
   if (!read) {
     std::snprintf(message, size, statted ? "Wrong file format '%s'.\n" : "Cannot get file statistics: '%s'.\n", name);
     return false;
@@ -51,7 +66,7 @@ bool LoadIndex(BookFile& file, const char* name, char* message, size_t size) {
 
 // Opens the data file for lookups; false with the message set when it cannot be used.
 bool OpenData(BookFile& file, const char* name, char* message, size_t size) {
-  file.Data = open(name, O_RDONLY | O_CLOEXEC);
+  file.Data = OpenRegularFile(name);
   file.DataOpen = file.Data >= 0;
   if (!file.DataOpen) {
     std::snprintf(message, size, "Cannot open file: '%s'\n", name);
@@ -77,19 +92,38 @@ bool IndexFitsData(const BookFile& file) {
   return file.Index[BookBuckets - 1] <= file.RecordCount;
 }
 
-// Opens the file pair base + ".mbx" / ".mbk"; a file pair that fails is left empty.
+// Opens the file pair base + ".mbx" / ".mbk"; a file pair that fails is left empty and its
+// reason is added to the set's message.
 bool OpenBookFile(BookFile& file, const char* base, BookSet& set) {
-  char index[sizeof set.RememberedDirectory + 16], data[sizeof index];
+  char index[sizeof set.RememberedDirectory + 16], data[sizeof index], message[sizeof index + 64];
   std::snprintf(index, sizeof index, "%s.mbx", base);
   std::snprintf(data, sizeof data, "%s.mbk", base);
   ResetBookFile(file);
-  bool opened = LoadIndex(file, index, set.Message, sizeof set.Message) &&
-                OpenData(file, data, set.Message, sizeof set.Message);
+  bool opened = LoadIndex(file, index, message, sizeof message) && OpenData(file, data, message, sizeof message);
   if (opened && !IndexFitsData(file)) {
-    std::snprintf(set.Message, sizeof set.Message, "Wrong file format '%s'.\n", index);
+    std::snprintf(message, sizeof message, "Wrong file format '%s'.\n", index);
     opened = false;
   }
-  if (!opened) ResetBookFile(file);
+  if (!opened) {
+    ResetBookFile(file);
+    size_t used = std::strlen(set.Message);
+    std::snprintf(set.Message + used, sizeof set.Message - used, "%s", message);
+  }
+  return opened;
+}
+
+bool HasRecords(const BookSet& set, int side) { return set.Files[side].RecordCount > 0; }
+
+// Opens the file pairs of the set from directory, each on its own, so that a pair that cannot
+// be used leaves the other one in use: all of them, or only those without records.
+bool OpenBookFiles(BookSet& set, const char* directory, bool onlyWithoutRecords) {
+  bool opened = true;
+  for (int side : {Black, White}) {
+    if (onlyWithoutRecords && HasRecords(set, side)) continue;
+    char base[sizeof set.RememberedDirectory + 8];
+    std::snprintf(base, sizeof base, "%s%s", directory, side == White ? "bookwtm" : "bookbtm");
+    opened = OpenBookFile(set.Files[side], base, set) && opened;
+  }
   return opened;
 }
 
@@ -102,15 +136,15 @@ bool ReadBookRecord(BookFile& file, uint64_t n, uint64_t* stored) {
   return true;
 }
 
-bool HasRecords(const BookSet& set, int side) { return set.Files[side].RecordCount > 0; }
-
-// Opens the set once more, from the colour subdirectory ("mw/" with white to move, "mb/" with
-// black) of the first directory that failed; only once in a run.
+// Opens the file pairs of the set that have no records once more, from the colour subdirectory
+// ("mw/" with white to move, "mb/" with black) of the first directory that failed; only once in
+// a run, and only after opening the set failed.
 void RetryBookSet(BookSet& set, int side) {
   if (!set.RememberedDirectory[0]) return;
   char directory[sizeof set.RememberedDirectory + 4];
   std::snprintf(directory, sizeof directory, "%s%s", set.RememberedDirectory, side == White ? "mw/" : "mb/");
-  OpenBookSet(set, directory);
+  set.Message[0] = 0;
+  OpenBookFiles(set, directory, true);
   set.RememberedDirectory[0] = 0;
 }
 
@@ -154,13 +188,8 @@ bool OpenBookSet(BookSet& set, const char* directory) {
     std::snprintf(set.Message, sizeof set.Message, "Book path is too long (max 255 characters accepted).");
     return false;
   }
-  char base[sizeof set.RememberedDirectory + 8];
-  std::snprintf(base, sizeof base, "%sbookbtm", directory);
-  // A set opened again forgets what it held, so a failure never leaves half of an old set.
-  ResetBookFile(set.Files[White]);
-  bool opened = OpenBookFile(set.Files[Black], base, set);
-  std::snprintf(base, sizeof base, "%sbookwtm", directory);
-  opened = opened && OpenBookFile(set.Files[White], base, set);
+  set.Message[0] = 0;
+  bool opened = OpenBookFiles(set, directory, false);
   if (!opened && !set.RememberedDirectory[0])
     std::snprintf(set.RememberedDirectory, sizeof set.RememberedDirectory, "%s", directory);
   return opened;

@@ -31,15 +31,16 @@ struct BookFile {
 // Number 0 is "bookbtm" (black to move), number 1 "bookwtm": indexed by SideToMove.
 struct BookSet {
   char RememberedDirectory[300];  // the first directory that failed, for one later retry
-  char Message[512];              // the last opening error
+  char Message[1024];             // the last opening's errors, a line for each file pair that failed
   BookFile Files[2];
 };
 
 // SecondaryBook ("2/" below the primary directory) is preferred when it knows a move.
 extern BookSet PrimaryBook, SecondaryBook;
 
-// Opens both file pairs of a book set from directory (empty or ending in '/'); on failure the
-// set's Message says why.
+// Opens both file pairs of a book set from directory (empty or ending in '/'), each on its own:
+// a pair that cannot be used is left empty while the other is used. False when one of them
+// failed; the set's Message then has a line for each that did.
 bool OpenBookSet(BookSet& set, const char* directory);
 // Whether the file pair holds the key.
 bool BookContains(BookFile& file, uint64_t key);

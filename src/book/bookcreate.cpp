@@ -1,10 +1,12 @@
 // bookcreate: the book file pairs from the statistics databases. A position enters the book
-// when it arose by ply 41 and scored better than even for the side that had just moved.
+// when it arose by ply 41 and scored better than even for the side that had just moved. The
+// databases must be in key order, as the book's records are.
 #include <cstdio>
 #include <vector>
 #include "book/book.h"
 #include "book/database.h"
 #include "book/little_endian.h"
+#include "records/records.h"
 
 namespace {
 
@@ -18,11 +20,11 @@ bool KeepInBook(const DbRecord& record, int k) {
   return k == Black ? score > 0.5 : score < 0.5;
 }
 
-// Writes the kept records of database k to base + ".mbk" and fills the index; false when the
-// data file could not be written whole.
+// Writes the kept records of database k to the data file and fills the index; false when a
+// record of the database could not be read.
 bool WriteBookRecords(OpenDatabase& db, int k, std::FILE* data, std::vector<uint32_t>& index, double totals[3]) {
   uint64_t written = 0;
-  ScanDatabase(db, [&](const DbRecord& record) {
+  return ScanDatabase(db, [&](const DbRecord& record) {
     totals[0] += record.WhiteWins;
     totals[1] += record.BlackWins;
     totals[2] += record.Draws;
@@ -34,8 +36,6 @@ bool WriteBookRecords(OpenDatabase& db, int k, std::FILE* data, std::vector<uint
     }
     return true;
   });
-  bool whole = !std::ferror(data);
-  return std::fclose(data) == 0 && whole;
 }
 
 // Index entries of buckets without records take the count of the buckets before them.
@@ -45,50 +45,56 @@ bool WriteIndex(std::vector<uint32_t>& index, std::FILE* file) {
     if (b > 0 && index[b] < index[b - 1]) index[b] = index[b - 1];
     StoreLittleEndian(&bytes[4 * b], index[b], 4);
   }
-  bool whole = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && whole;
+  return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
 }
 
-// One book file pair from database k; the messages of a failure are printed as they stand.
-void BuildBook(OpenDatabase& db, int k) {
+// One book file pair from database k into the new set of book files; false, with the message
+// printed as it stands, when it cannot be built whole.
+bool BuildBook(OpenDatabase& db, int k, NewFileSet& set) {
   const char* base = k == White ? "bookwtm" : "bookbtm";
   char indexName[32], dataName[32];
   std::snprintf(indexName, sizeof indexName, "%s.mbx", base);
   std::snprintf(dataName, sizeof dataName, "%s.mbk", base);
   std::printf("Generating %s...\n", base);
-  std::FILE* indexFile = std::fopen(indexName, "wb");
+  std::FILE* indexFile = set.Add(indexName);
   if (!indexFile) {
     std::printf("Cannot create index file: '%s'\n", indexName);
-    return;
+    return false;
   }
-  std::FILE* data = std::fopen(dataName, "wb");
+  std::FILE* data = set.Add(dataName);
   if (!data) {
-    std::fclose(indexFile);
     std::printf("Cannot create file: '%s'\n", dataName);
-    return;
+    return false;
   }
   std::vector<uint32_t> index(BookBuckets);
   double totals[3] = {0, 0, 0};
   if (!WriteBookRecords(db, k, data, index, totals)) {
-    std::fclose(indexFile);
+    std::printf("Cannot read file: '%s'\n", k == White ? "white.db" : "black.db");
+    return false;
+  }
+  if (std::fflush(data) != 0 || std::ferror(data)) {
     std::printf("Cannot write file: '%s'\n", dataName);
-    return;
+    return false;
   }
   if (!WriteIndex(index, indexFile)) {
     std::printf("Writing indexes file error!\n");
-    return;
+    return false;
   }
   std::printf("%s: %f\n", base, RecordScore(totals[0], totals[1], totals[2]));
+  return true;
 }
 
 }  // namespace
 
+// The four book files are written as one new set: the old book stays unless every file of the
+// new one was written whole.
 void BookCreateCommand() {
   DatabasePair pair;
-  if (OpenDatabasePair(pair)) {
-    BuildBook(pair.db[Black], Black);
-    BuildBook(pair.db[White], White);
-    std::printf("created.\n");
+  if (OpenDatabasePair(pair, true)) {
+    NewFileSet set;
+    bool built = BuildBook(pair.db[Black], Black, set) && BuildBook(pair.db[White], White, set);
+    if (built && !set.Commit()) std::printf("Cannot write file: '%s'\n", set.Failed().c_str());
+    else if (built) std::printf("created.\n");
   } else {
     std::printf("%s\n", pair.message);
   }

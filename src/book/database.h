@@ -12,6 +12,7 @@ struct OpenDatabase {
   uint64_t firstKey = 0, lastKey = 0;
   bool hasLast = false;  // the record read last, kept to answer a repeated question
   DbRecord last{};
+  bool readFailed = false;  // a record could not be read
 };
 
 // Number 0 "black.db", number 1 "white.db": indexed by SideToMove.
@@ -20,17 +21,19 @@ struct DatabasePair {
   OpenDatabase db[2];
 };
 
-// Opens both databases, creating a missing one empty; false with the pair's message set.
-bool OpenDatabasePair(DatabasePair& pair);
+// Opens both databases, creating a missing one empty, and (when checkOrder) makes sure that their
+// keys ascend; false with the pair's message set.
+bool OpenDatabasePair(DatabasePair& pair, bool checkOrder);
 void CloseDatabasePair(DatabasePair& pair);
 // Record number n, or the next one in file order; the record read last is kept.
 bool ReadDbRecord(OpenDatabase& db, uint64_t n, DbRecord& record);
 bool ReadNextDbRecord(OpenDatabase& db, DbRecord& record);
-// Reads the records in file order, calling visit on each until it answers false.
+// Reads the records in file order, calling visit on each until it answers false; false when
+// visit did or a record could not be read.
 template <typename Visit>
-void ScanDatabase(OpenDatabase& db, Visit visit) {
+bool ScanDatabase(OpenDatabase& db, Visit visit) {
   DbRecord record;
-  bool more = db.count && ReadDbRecord(db, 0, record);
-  for (uint64_t n = 0; more && visit(record); more = ++n < db.count && ReadNextDbRecord(db, record)) {
-  }
+  for (uint64_t n = 0; n < db.count; n++)
+    if (!(n ? ReadNextDbRecord(db, record) : ReadDbRecord(db, 0, record)) || !visit(record)) return false;
+  return true;
 }

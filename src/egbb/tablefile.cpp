@@ -123,7 +123,9 @@ bool EgbbParseFile(std::vector<uint8_t> bytes, int table, EgbbFile& file) {
 
 bool EgbbOpenFile(const std::string& directory, int table, bool inMemory, EgbbFile& file) {
   EgbbCloseFile(file);
-  int descriptor = open(EgbbFileName(directory, table).c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting, so that a pipe in the place of a table is refused (it is no regular
+  // file) instead of holding the engine up.
+  int descriptor = open(EgbbFileName(directory, table).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0) return false;
   struct stat status;
   const uint64_t largest = HeaderBytes(table) + uint64_t(BlockCount(table)) * LargestBlock;

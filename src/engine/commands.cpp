@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include "book/book.h"
 #include "engine/engine.h"
 #include "eval/eval.h"
@@ -285,10 +286,18 @@ void TestCommand() {
 }
 
 // The tool commands read their argument words: the first into CommandBuffer, the second into
-// SecondArgument.
-void ReadToolArguments(int count) {
-  if (count > 0) ReadWord(CommandBuffer, CommandBufferSize);
-  if (count > 1) ReadWord(SecondArgument, CommandBufferSize);
+// SecondArgument. A word too long for its buffer would name another file: false, with a
+// message, and the command is not run.
+bool ReadToolArguments(int count) {
+  bool whole = true;
+  for (char* word : {CommandBuffer, SecondArgument}) {
+    if (count-- <= 0) break;
+    ReadWord(word, CommandBufferSize);
+    if (!InputOverflow) continue;
+    std::printf("File name too long (max %d characters accepted): '%s...'\n", CommandBufferSize - 1, word);
+    whole = false;
+  }
+  return whole;
 }
 
 void Benchmark() {
@@ -341,16 +350,16 @@ constexpr Command Commands[] = {
     {"black", 5, NoArguments, EndsPondering, [] { SetSideToMove(Black); }},
     {"eval", 0, NoArguments, Waits, EvalCommand},
     // A conversion ends pondering (taking the prediction back): most replay games on the board.
-    {"pgn2pos", 0, Words, EndsPondering, [] { ReadToolArguments(1); Pgn2Pos(CommandBuffer); }},
-    {"pgn2game", 0, Words, EndsPondering, [] { ReadToolArguments(2); Pgn2Game(CommandBuffer, SecondArgument); }},
-    {"pgnlist2game", 0, Words, EndsPondering, [] { ReadToolArguments(2); PgnList2Game(CommandBuffer, SecondArgument); }},
-    {"game2pgn", 0, Words, EndsPondering, [] { ReadToolArguments(2); Game2Pgn(CommandBuffer, SecondArgument); }},
-    {"game2pos", 0, Words, EndsPondering, [] { ReadToolArguments(2); Game2Pos(CommandBuffer, SecondArgument); }},
+    {"pgn2pos", 0, Words, EndsPondering, [] { if (ReadToolArguments(1)) Pgn2Pos(CommandBuffer); }},
+    {"pgn2game", 0, Words, EndsPondering, [] { if (ReadToolArguments(2)) Pgn2Game(CommandBuffer, SecondArgument); }},
+    {"pgnlist2game", 0, Words, EndsPondering, [] { if (ReadToolArguments(2)) PgnList2Game(CommandBuffer, SecondArgument); }},
+    {"game2pgn", 0, Words, EndsPondering, [] { if (ReadToolArguments(2)) Game2Pgn(CommandBuffer, SecondArgument); }},
+    {"game2pos", 0, Words, EndsPondering, [] { if (ReadToolArguments(2)) Game2Pos(CommandBuffer, SecondArgument); }},
     {"bookshow", 0, NoArguments, Waits, BookShowCommand},
     {"dbshow", 0, NoArguments, Waits, [] { DbShowCommand(false); }},
     {"dbshowlin", 0, NoArguments, Waits, [] { DbShowCommand(true); }},
     {"bookcreate", 0, NoArguments, Waits, BookCreateCommand},
-    {"dbcreate", 0, Words, Waits, [] { ReadToolArguments(2); DbCreateCommand(CommandBuffer, SecondArgument); }},
+    {"dbcreate", 0, Words, Waits, [] { if (ReadToolArguments(2)) DbCreateCommand(CommandBuffer, SecondArgument); }},
     {"benchmark", 0, Words, Waits, Benchmark},
     {"benchmarkspeed", 0, Words, Waits, BenchmarkSpeed},
     {"perft", 0, Words, Waits, PerftCommand},

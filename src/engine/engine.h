@@ -79,6 +79,7 @@ struct Configuration {
   char bitbasePath[ConfigLineSize + 1] = "";
   int bitbaseCache = 4;  // megabytes
   int bitbaseLoad = 1;
+  int tableMegabytes = 0;  // HASH_MB: the transposition table's size, 0 for the default
   bool bookOpened = false;  // the primary book set opened; PrimaryBook says why not
 };
 // Applies the "Tirvex.ini" lines of file (the books named are opened at once).

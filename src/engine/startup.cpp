@@ -1,11 +1,16 @@
 // Start-up: unbuffered standard streams, the precomputed tables and the configuration file
-// "Tirvex.ini" with the books and bitbases it names.
+// "Tirvex.ini" with the books, bitbases and table size it names.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include "book/book.h"
 #include "engine/engine.h"
 #include "eval/eval.h"
+#include "records/records.h"
 #include "search/search.h"
 
 namespace {
@@ -33,50 +38,103 @@ bool OpenBooks(const char* directory) {
   return opened;
 }
 
-// Integer value: leading blanks and a sign allowed, reading stops at the first non-digit;
-// held within a million so that no later arithmetic on it can overflow.
-int IntegerValue(const char* value) {
-  long number = std::strtol(value, nullptr, 10);
-  return number < -1000000 ? -1000000 : number > 1000000 ? 1000000 : static_cast<int>(number);
+// Reports a configuration line that is ignored, or whose value is replaced by its default.
+void WarnConfigLine(int number, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void WarnConfigLine(int number, const char* format, ...) {
+  char text[160];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  std::printf("WARNING: Tirvex.ini line %d %s\n", number, text);
+  LogLine("WARNING: Tirvex.ini line %d %s", number, text);
 }
 
-void ApplyConfigLine(const char* line, Configuration& config) {
+// The integer settings: key, place in the configuration, and the default that replaces a value
+// out of range (silently: the value was meant) or one that is no number (with a warning).
+struct IntegerSetting {
+  const char* key;
+  int Configuration::*value;
+  int fallback, least, most;
+};
+constexpr IntegerSetting IntegerSettings[] = {{"EGBB_CACHE=", &Configuration::bitbaseCache, 4, 0, 1000000},
+                                              {"EGBB_LOAD=", &Configuration::bitbaseLoad, 1, 0, 5},
+                                              {"HASH_MB=", &Configuration::tableMegabytes, 0, 1, 1000000}};
+
+// Integer value: a decimal number with blanks and a sign allowed around it, held within a
+// million so that no later arithmetic on it can overflow; false for any other text.
+bool IntegerValue(const char* text, long& value) {
+  char* end;
+  value = std::strtol(text, &end, 10);
+  while (IsBlankOrTab(*end)) end++;
+  value = value < -1000000 ? -1000000 : value > 1000000 ? 1000000 : value;
+  return end != text && !*end;
+}
+
+// Applies one setting; a bad value keeps the default, and a line that is no setting is ignored,
+// both with a warning.
+void ApplyConfigLine(const char* line, Configuration& config, int number) {
   char path[ConfigLineSize + 2];
   if (!std::strncmp(line, "BOOK_PATH=", 10)) {
     TrimPath(line + 10, path);
     config.bookOpened = OpenBooks(path);
-  } else if (!std::strncmp(line, "EGBB_PATH=", 10)) {
-    TrimPath(line + 10, config.bitbasePath);
-  } else if (!std::strncmp(line, "EGBB_CACHE=", 11)) {
-    config.bitbaseCache = IntegerValue(line + 11);
-    if (config.bitbaseCache < 0) config.bitbaseCache = 4;
-  } else if (!std::strncmp(line, "HASH_MB=", 8)) {
-    // The transposition table's size in megabytes; the default stays for a value below 1.
-    if (int megabytes = IntegerValue(line + 8); megabytes > 0) SizeTable(megabytes);
-  } else if (!std::strncmp(line, "EGBB_LOAD=", 10)) {
-    config.bitbaseLoad = IntegerValue(line + 10);
-    if (config.bitbaseLoad < 0 || config.bitbaseLoad > 5) config.bitbaseLoad = 1;
+    return;
   }
+  if (!std::strncmp(line, "EGBB_PATH=", 10)) {
+    TrimPath(line + 10, config.bitbasePath);
+    return;
+  }
+  for (const IntegerSetting& setting : IntegerSettings) {
+    size_t length = std::strlen(setting.key);
+    if (std::strncmp(line, setting.key, length) != 0) continue;
+    long value = 0;
+    bool numeric = IntegerValue(line + length, value);
+    config.*setting.value = numeric && value >= setting.least && value <= setting.most ? static_cast<int>(value)
+                                                                                      : setting.fallback;
+    if (!numeric)
+      WarnConfigLine(number, "%.*s value is no number: %d used", static_cast<int>(length - 1), setting.key,
+                     setting.fallback);
+    return;
+  }
+  WarnConfigLine(number, "ignored: not one of BOOK_PATH=, EGBB_PATH=, EGBB_CACHE=, EGBB_LOAD=, HASH_MB=");
 }
 
-// Opens "Tirvex.ini" in the working directory and reads it, or reports that it cannot.
+// Opens "Tirvex.ini" in the working directory and reads it, or reports that it cannot. Only a
+// regular file is read, and it is opened without waiting, so that a pipe or device in its
+// place never holds start-up up.
 void ReadConfigurationFile(Configuration& config) {
-  std::FILE* file = std::fopen("Tirvex.ini", "r");
+  int descriptor = open("Tirvex.ini", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat info;
+  std::FILE* file = nullptr;
+  if (descriptor >= 0 && fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) file = fdopen(descriptor, "r");
   if (!file) {
+    if (descriptor >= 0) close(descriptor);
     std::printf("ERROR: Tirvex.ini file cannot be opened.\n");
     LogLine("ERROR: Tirvex.ini file cannot be opened.");
     return;
   }
   ReadConfiguration(file, config);
+  if (std::ferror(file)) {
+    std::printf("ERROR: Tirvex.ini file cannot be read.\n");
+    LogLine("ERROR: Tirvex.ini file cannot be read.");
+  }
   std::fclose(file);
+}
+
+// A "BOOK ERROR" line for each line of the book set's message, which has one for each file
+// pair that cannot be used (and a single line with an empty text when no book was named).
+void ReportBookError(const char* message) {
+  do {
+    int length = static_cast<int>(std::strcspn(message, "\n"));
+    std::printf("BOOK ERROR: %.*s\n", length, message);
+    LogLine("BOOK ERROR: %.*s", length, message);
+    message += length + (message[length] == '\n');
+  } while (*message);
 }
 
 // The book and bitbase status lines printed after the handshake.
 void ReportBooksAndBitbases(const Configuration& config) {
-  if (!config.bookOpened) {
-    std::printf("BOOK ERROR: %s\n", PrimaryBook.Message);
-    LogLine("BOOK ERROR: %s", PrimaryBook.Message);
-  }
+  if (!config.bookOpened) ReportBookError(PrimaryBook.Message);
   if (!BitbasesLoaded) {
     std::printf("EGBB ERROR: endgame bitbases not loaded. Check EGBB_PATH in 'Tirvex.ini' file.\n");
     LogText("EGBB ERROR: endgame bitbases not loaded. Check EGBB_PATH in 'Tirvex.ini' file.\n");
@@ -90,17 +148,17 @@ void ReportBooksAndBitbases(const Configuration& config) {
 
 }  // namespace
 
-// Reads the configuration line by line; reading stops at a line too long to be read whole.
+// Reads the configuration line by line, every line of it: a line too long or holding a NUL
+// character is reported and ignored.
 void ReadConfiguration(std::FILE* file, Configuration& config) {
-  char line[ConfigLineSize];
-  while (std::fgets(line, sizeof line, file)) {
-    size_t length = std::strlen(line);
-    if (length > 0 && line[length - 1] == '\n') line[--length] = 0;
-    else if (!std::feof(file)) break;
-    if (length > 0 && line[length - 1] == '\r') line[--length] = 0;
-    const char* start = line;
-    while (*start == ' ' || *start == '\t') start++;
-    if (*start != '#') ApplyConfigLine(start, config);
+  static char text[ConfigLineSize];
+  TextLine line;
+  for (int number = 1; ReadTextLine(file, text, ConfigLineSize - 2, line); number++) {
+    const char* start = text;
+    while (IsBlankOrTab(*start)) start++;
+    if (line.tooLong) WarnConfigLine(number, "ignored: longer than %d characters", ConfigLineSize - 2);
+    else if (line.hasNul) WarnConfigLine(number, "ignored: it holds a NUL character");
+    else if (*start && *start != '#') ApplyConfigLine(start, config, number);
   }
 }
 
@@ -122,6 +180,7 @@ bool Startup() {
 
   Configuration config;
   ReadConfigurationFile(config);
+  if (config.tableMegabytes > 0) SizeTable(config.tableMegabytes);
   if (config.bitbasePath[0]) LoadBitbases(config.bitbasePath, config.bitbaseCache, config.bitbaseLoad);
   ReportBooksAndBitbases(config);
   return true;

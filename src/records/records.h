@@ -2,9 +2,11 @@
 // and the commands that convert between them.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
+#include <vector>
 #include "board/board.h"
 
 // ---- Move text ----
@@ -57,12 +59,16 @@ class GameReplay {
 };
 
 // ---- PGN reading (errors are raised as RecordError) ----
+// Reads away white space, comments and escape lines before a game; false at the end of the stream.
+bool PgnGameAhead(std::istream& in);
 // Reads the tag section into the record's result; false when the stream ended in it.
 bool ReadPgnTags(std::istream& in, GameRecord& record);
 // Reads the next game from the initial position on the board; returns its result bits, or 0 when
-// the game is skipped. The position is the starting one again after every return or error.
+// the game is skipped (a game broken off by a token that is no move is read away up to the next
+// game's tags). The position is the starting one again after every return or error.
 uint16_t ReadPgnGame(std::istream& in, GameRecord& record);
-// Reads one token (at most 10 characters) into buffer and parses it.
+// Reads one whole token, keeping its first 10 characters in buffer, and parses it; 0 for a
+// longer token.
 Move ReadMoveToken(std::istream& in, char* buffer);
 // Result text from a ResultCode; an unknown code becomes '?' with an empty text.
 void SetResultText(char code, GameRecord& record);
@@ -78,6 +84,9 @@ int CountGameRecords(std::istream& in);
 bool IsGameStored(std::istream& gameFile, const GameRecord& record);
 // Appends the record's bytes as a GAME file stores them.
 void WriteGameRecord(std::string& out, const GameRecord& record);
+// Replays the record's moves from the position on the board, checking each as a PGN move is
+// checked; an illegal stored move raises an error. The moves are taken back.
+void CheckGameMoves(const GameRecord& record);
 // Appends the game as PGN: its Result tag and one line of coordinate moves.
 void WritePgnGame(std::string& out, const GameRecord& record);
 // Appends the POS line of the current position as the position before move p.
@@ -87,6 +96,44 @@ void WritePosLine(std::string& out, const GameRecord& record, int p);
 void WriteGamePositions(std::string& out, const GameRecord& record);
 // The same lines, each into out[the first hexadecimal digit of its key].
 void WriteGamePositionsByKey(std::string (&out)[16], const GameRecord& record);
+
+// ---- Files of the tools ----
+// A line of a text file read whole, whatever bytes it holds: the characters kept, the bytes
+// read (line end included), whether it had more characters than kept, and whether it holds a NUL.
+struct TextLine {
+  size_t length, consumed;
+  bool tooLong, hasNul;
+};
+// Reads the next line, keeping its first limit characters (without the line end and a carriage
+// return before it) in text, which holds limit + 2 bytes; false at the end of the file.
+bool ReadTextLine(std::FILE* file, char* text, size_t limit, TextLine& line);
+// True when both names are one existing file, whatever the paths (same device and inode).
+bool IsSameFile(const char* a, const char* b);
+// Output files made anew as one set: each is written under a temporary name beside its own and
+// renamed over it only when every file of the set was written whole, so that a failure leaves
+// the old files as they were. Temporary files not renamed are removed.
+class NewFileSet {
+ public:
+  NewFileSet() = default;
+  ~NewFileSet();
+  NewFileSet(const NewFileSet&) = delete;
+  NewFileSet& operator=(const NewFileSet&) = delete;
+  // The file to write for name; nullptr when name is a directory or another file that is not
+  // a regular one, or when no temporary file can be made beside it.
+  std::FILE* Add(const std::string& name);
+  // Closes the files and renames each over its name when all were written whole; false when
+  // one was not (or a rename failed), with Failed() naming it.
+  bool Commit();
+  const std::string& Failed() const { return failed_; }
+
+ private:
+  struct Entry {
+    std::string name, temporary;
+    std::FILE* file;
+  };
+  std::vector<Entry> entries_;
+  std::string failed_;
+};
 
 // ---- Conversion commands (working directory; progress and summaries on standard output) ----
 void Pgn2Pos(const char* pgnName);

@@ -47,3 +47,12 @@ void GameReplay::Play(int p, const char* token) {
   played_ = p;
   if (KingAttackedAfterMove(move, mover)) RaiseIllegal(token, p, "MOVE NOT LEGAL 2 - check revealed", false);
 }
+
+void CheckGameMoves(const GameRecord& record) {
+  GameReplay replay(record);
+  char token[8];
+  for (int p = 1; p <= MoveCount(record) && GameReplay::HasRoom(); p++) {
+    MoveToText(record.Moves[p - 1], token);
+    replay.Play(p, token);
+  }
+}

@@ -1,5 +1,5 @@
-// Helpers of the book tests: files written byte by byte, book files made by hand, and position
-// keys.
+// Helpers of the book tests: files written byte by byte, POS lines, databases and book files
+// made by hand, and position keys.
 #pragma once
 #include <algorithm>
 #include <filesystem>
@@ -22,6 +22,25 @@ inline uint64_t Get(const std::string& bytes, size_t at, int size) {
 inline void WriteBytes(const std::string& name, const std::string& bytes) {
   std::filesystem::create_directories(std::filesystem::path(name).parent_path());
   std::ofstream(name, std::ios::binary) << bytes;
+}
+
+constexpr const char* AfterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3";
+
+// A POS line: key, FEN, result and ply.
+inline std::string PosLine(uint64_t key, const char* fen, char result, int ply) {
+  char line[256];
+  std::snprintf(line, sizeof line, "%016llX\t%s\t%c\t%d\n", static_cast<unsigned long long>(key), fen, result, ply);
+  return line;
+}
+
+// Database records: key, a placement of zeros, flags 0, ply, and the three counts.
+inline std::string DbRecords(std::vector<std::vector<uint64_t>> records) {
+  std::string bytes;
+  for (auto& r : records) {
+    Put(bytes, r[0], 8), bytes.resize(bytes.size() + 33), Put(bytes, r[1], 1);
+    for (int i = 2; i < 5; i++) Put(bytes, r[i], 4);
+  }
+  return bytes;
 }
 
 // Entry b of a book's index counts the keys whose top 17 bits are at most b.

@@ -7,26 +7,8 @@ using namespace book_test;
 
 namespace {
 
-constexpr const char* AfterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3";
-
 // What the commands printed after the handshake.
 std::string Printed(const EngineRun& run) { return AfterHandshake(run.out); }
-
-std::string PosLine(uint64_t key, const char* fen, char result, int ply) {
-  char line[256];
-  std::snprintf(line, sizeof line, "%016llX\t%s\t%c\t%d\n", static_cast<unsigned long long>(key), fen, result, ply);
-  return line;
-}
-
-// Database records: key, a placement of zeros, flags 0, ply, and the three counts.
-std::string DbRecords(std::vector<std::vector<uint64_t>> records) {
-  std::string bytes;
-  for (auto& r : records) {
-    Put(bytes, r[0], 8), bytes.resize(bytes.size() + 33), Put(bytes, r[1], 1);
-    for (int i = 2; i < 5; i++) Put(bytes, r[i], 4);
-  }
-  return bytes;
-}
 
 TEST(DbCreate, MergesOnePositionsLinesAndPacksItsFen) {
   uint64_t key = 0x0123456789ABCDEF;
@@ -55,21 +37,32 @@ TEST(DbCreate, MergesOnePositionsLinesAndPacksItsFen) {
 
 TEST(DbCreate, ReportsBadInputAndKeepsOneRecordPerKey) {
   std::string x = PosLine(3, AfterE4, 'X', 2), unsorted = PosLine(9, AfterE4, 'W', 2);
-  std::string header = "creating new database 't_black.db':  0%";
-  struct { std::string input, command, output; std::vector<uint64_t> keys; int lastPly; } rows[] = {
-      // The line count of the message counts the lines of black to move only.
+  std::string header = "creating new database 't_black.db':  0%", done = "\b\b\b\b100%\b\b\b\b100%... done.\n";
+  std::string nul = PosLine(2, AfterE4, 'W', 2).insert(20, 1, '\0'), overLong = PosLine(2, AfterE4, 'W', 2);
+  overLong.insert(17, std::string(200, ' '));
+  // What the output starts with and ends with, and the keys of the black-to-move database
+  // written ({} where none may be: a failure leaves no database).
+  struct { std::string input, command, output, end; std::vector<uint64_t> keys; int lastPly; } rows[] = {
+      // A line that is no POS line is reported with its number in the file, once, and counted;
+      // the lines after it are read (a NUL once took the next line with it, a bad key became 0).
       {PosLine(1, InitialFen, 'W', 1) + PosLine(2, AfterE4, 'W', 2) + x + PosLine(4, AfterE4, 'B', 2), "in.pos t",
-       header + "\nparse error skipped line: 2\n" + x + "\b\b\b\b100%\b\b\b\b100%... done.\n", {2, 4}, 2},
-      // The pending record is still written, when two of the three lines were read.
+       header + "\nparse error skipped line: 3 (no result)\n" + x + done, "skipped lines: 1\ncreated.\n", {2, 4}, 2},
+      {nul + PosLine(4, AfterE4, 'B', 2), "in.pos t", header + "\nparse error skipped line: 1 (a NUL character)\n",
+       "skipped lines: 1\ncreated.\n", {4}, 2},
+      {"ZZZZZZZZZZZZZZZZ" + x.substr(16) + overLong + PosLine(5, AfterE4, 'B', 3), "in.pos t",
+       header + "\nparse error skipped line: 1 (no key)\n", "skipped lines: 2\ncreated.\n", {5}, 3},
+      // Out of order: no database at all.
       {PosLine(10, AfterE4, 'W', 2) + unsorted + PosLine(11, AfterE4, 'W', 2), "in.pos t",
-       header + "\b\b\b\b 66%ERROR: input file with positions not sorted by hash!\n" + unsorted + "\n", {10}, 2},
+       header + "\b\b\b\b 66%ERROR: input file with positions not sorted by hash!\n" + unsorted + "\n", "\n", {}, 0},
       // Two positions of one key: the later stays.
-      {PosLine(5, AfterE4, 'W', 2) + PosLine(5, "8/8/8/8/8/8/8/k6K b - -", 'D', 7), "in.pos t", "", {5}, 7},
-      {"", "missing.pos t", "Cannot open file statistics: missing.pos\n\n", {}, 0},
-      {"", "in.pos nodir/t", "Cannot create file: 'nodir/t_black.db'\n\n", {}, 0}};
+      {PosLine(5, AfterE4, 'W', 2) + PosLine(5, "8/8/8/8/8/8/8/k6K b - -", 'D', 7), "in.pos t", "", "created.\n", {5}, 7},
+      {"", "missing.pos t", "Cannot open file statistics: missing.pos\n\n", "", {}, 0},
+      {"", "in.pos nodir/t", "Cannot create file: 'nodir/t_black.db'\n\n", "", {}, 0}};
   for (const auto& row : rows) {
     ToolRun run("dbcreate " + row.command + "\n", {{"in.pos", row.input}});
-    EXPECT_EQ(Printed(run).substr(0, row.output.size()), row.output);
+    std::string out = Printed(run);
+    EXPECT_EQ(out.substr(0, row.output.size()), row.output);
+    EXPECT_EQ(out.substr(out.size() - std::min(out.size(), row.end.size())), row.end) << out;
     std::string black = run.File("t_black.db");
     ASSERT_EQ(black.size(), 54 * row.keys.size()) << row.input;
     for (size_t i = 0; i < row.keys.size(); i++) EXPECT_EQ(Get(black, 54 * i, 8), row.keys[i]);
@@ -95,6 +88,23 @@ TEST(BookCreate, KeepsEarlyPositionsThatScoredForTheMoverAndIndexesThem) {
   // The databases are made empty, and so are the books.
   EXPECT_EQ(Printed(ToolRun("bookcreate\n")),
             "Generating bookbtm...\nbookbtm: 0.500000\nGenerating bookwtm...\nbookwtm: 0.500000\ncreated.\n");
+}
+
+// A database out of key order (bisection would miss its records), not a whole number of
+// records, or a directory is reported and not used: no book is made, no record looked up.
+TEST(Databases, OutOfOrderOrNotADatabaseIsReportedNotUsed) {
+  std::string shuffled = DbRecords({{0x40, 1, 1, 0, 0}, {0x30, 1, 1, 0, 0}});
+  struct { std::string white, prepare, command, message; } rows[] = {
+      {shuffled, "", "bookcreate", "ERROR: database not sorted by key: white.db\n"},
+      {shuffled, "", "dbshow", "ERROR: database not sorted by key: white.db\n"},
+      {shuffled.substr(0, 80), "", "bookcreate", "Wrong file format: white.db (not a whole number of records)\n"},
+      {"", "rm white.db && mkdir white.db", "bookcreate", "Cannot open file: white.db\n"}};
+  for (const auto& row : rows) {
+    ToolRun run(row.command + "\n", {{"white.db", row.white}, {"bookwtm.mbk", "old"}}, row.prepare);
+    EXPECT_TRUE(Contains(Printed(run), row.message)) << Printed(run);
+    EXPECT_FALSE(Contains(run.out, "created.") || Contains(run.out, "record not found")) << row.message;
+    EXPECT_EQ(run.File("bookwtm.mbk"), "old");
+  }
 }
 
 TEST(DbShow, FindsTheCurrentPositionByBisectionAndByScan) {
@@ -146,7 +156,27 @@ TEST(BookInPlay, PlaysFromTheBookThenSearches) {
   engine.WriteFile("Tirvex.ini", "BOOK_PATH= book \n");
   EngineRun run = RunEngine(engine, Session("quit\n"));
   EXPECT_EQ(Printed(run), "");
-  EXPECT_TRUE(Contains(run.out, "BOOK ERROR: Cannot load file: 'book/bookwtm.mbx'\n\nEGBB ERROR"));
+  EXPECT_TRUE(Contains(run.out, "BOOK ERROR: Cannot load file: 'book/bookwtm.mbx'\nEGBB ERROR"));
+}
+
+// Each file pair of a book is opened on its own: start-up names every pair that cannot be used
+// and the engine plays from the others.
+TEST(BookInPlay, UsesEveryUsableFilePairAndNamesTheOthers) {
+  struct { const char *broken, *commands, *errors, *move; } rows[] = {
+      {"bookbtm.mbx", "force\ne2e4\ngo\n", "BOOK ERROR: Wrong file format 'book/bookbtm.mbx'.\nEGBB", "e7e5"},
+      {"bookwtm.mbk", "go\n", "BOOK ERROR: Wrong file format 'book/bookwtm.mbk'.\nEGBB", "e2e4"},
+      {"", "go\n", "BOOK ERROR: Cannot load file: 'book/bookbtm.mbx'\nBOOK ERROR: Cannot load file: 'book/bookwtm.mbx'\n", ""}};
+  for (const auto& row : rows) {
+    EngineProcess engine;
+    WriteBook(engine.Directory() + "book/bookbtm", {KeyAfter(InitialFen, "e2e4")});
+    WriteBook(engine.Directory() + "book/bookwtm", {KeyAfter(InitialFen, "e2e4 e7e5")});
+    if (*row.broken) std::filesystem::resize_file(engine.Directory() + "book/" + row.broken, 7);
+    else std::filesystem::remove_all(engine.Directory() + "book");
+    engine.WriteFile("Tirvex.ini", "BOOK_PATH=book\n");
+    EngineRun run = RunEngine(engine, Session(std::string("level 0 1 0\ntime 100\notim 100\n") + row.commands));
+    EXPECT_TRUE(Contains(run.out, row.errors)) << run.out;
+    EXPECT_TRUE(Contains(run.log, *row.move ? std::string("move (book) ") + row.move : "bookMove 0")) << row.errors;
+  }
 }
 
 }  // namespace

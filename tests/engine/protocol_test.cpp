@@ -29,11 +29,12 @@ TEST(CommandLoop, SessionsAnswerAndLogAsTheirWordsCallFor) {
       {"hello\nprotover 2\nquit\n", "",
        {"Engine works only with xboard protocol ver. 2\n\nfeature myname=", "::cmd:: protover\n::cmd:: quit\n"}, {}},
       // Configuration: comments, indentation and malformed keys are ignored, a path too long is
-      // refused, and a line too long to read ends the file.
+      // refused, and a line too long to read is reported and passed over.
       {Session("quit\n"), "  # BOOK_PATH=" + path + "\n\nBOOK_PATH =x\n", {"\nBOOK ERROR: \nEGBB ERROR:"},
        {"Tirvex.ini file cannot be opened"}},
       {Session("quit\n"), "\t BOOK_PATH=  " + path + "  \n", {"BOOK ERROR: Book path is too long (max 255 characters accepted).\n"}, {}},
-      {Session("quit\n"), std::string(5000, ' ') + "x\nBOOK_PATH=" + path + "\n", {"BOOK ERROR: \n"}, {}},
+      {Session("quit\n"), std::string(5000, ' ') + "x\nBOOK_PATH=" + path + "\n",
+       {"WARNING: Tirvex.ini line 1 ignored: longer than 4094 characters\n", "BOOK ERROR: Book path is too long"}, {}},
       // Prefix words match (newgame sets the start position up), exact words do not.
       {Session("setboard 4k3/8/8/8/8/8/8/R3K3 w - -\nnewgame\nperft 1\nevaluate\nevalx\nquit\n"), {}, {"total nodes: 20\n"},
        {"eval score"}},

@@ -1,6 +1,7 @@
 // GAME file bytes through the readers and writers of game2pgn and game2pos: records are counted,
-// read, written as PGN and replayed for their POS lines without a crash, and every replay,
-// finished or stopped by an illegal stored move, leaves the initial position on the board.
+// read, checked move by move, written as PGN and replayed for their POS lines without a crash,
+// and every replay, finished or stopped by an illegal stored move, leaves the initial position
+// on the board.
 #include "records_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -11,8 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     while (ReadGameRecord(in, record)) {
       read++;
-      WritePgnGame(text, record);
+      // As game2pgn and game2pos read it: every stored move checked, then written.
       try {
+        CheckGameMoves(record);
+        WritePgnGame(text, record);
         WriteGamePositions(text, record);
       } catch (const RecordError&) {
       }

@@ -6,7 +6,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static GameRecord record;
   std::istringstream in = StartRecordsFuzz(data, size);
   try {
-    while (in >> std::ws, in.peek() != EOF) {
+    while (PgnGameAhead(in)) {
       uint16_t bits = ReadPgnGame(in, record);
       if (bits && (MoveCount(record) < 1 || MoveCount(record) > MaxGameMoves)) std::abort();
       CheckBoardIsBack();

@@ -106,8 +106,9 @@ std::string Moves(const GameRecord& record) {
 const PgnCase PgnCases[] = {
     {"[FEN \"8/8/8/8/8/8/8/8 w - -\"]\n[Result \"1-0\"]\n[Site \"?\"]\n1. e4 e5 2. Qh5 Nc6 3. Bc4 Nf6 4. Qxf7# 1-0",
      ResultWhiteWins, "e2e4 e7e5 d1h5 b8c6 f1c4 g8f6 h5f7", ""},
-    {Game("1/2-1/2", "1. e4 {a {nested} comment} e5 $1 (1... c5 (1... e6) 2. Nf3) 2. Nf3! 2... Nc6?! 3.\tBb5 a6 "
-                     "1/2-1/2"),
+    // Comments end at the first '}' (they do not nest) and are read inside variations too.
+    {Game("1/2-1/2", "1. e4 {a :-{ comment} e5 $1 (1... c5 {(} (1... e6) 2. Nf3) 2. Nf3! ; rest (\n2... Nc6?! 3.\tBb5 "
+                     "a6 1/2-1/2"),
      ResultDraw, "e2e4 e7e5 g1f3 b8c6 f1b5 a7a6", ""},
     {Game("1-0", "1. d2d4 d7d5 2. c1f4 1-0"), ResultWhiteWins, "d2d4 d7d5 c1f4", ""},
     {Game("1/2-1/2", "1. e4 e5 1-0"), 0, "", ""},  // the '1' is a move number, "-0" no move
