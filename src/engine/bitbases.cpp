@@ -1,6 +1,7 @@
 // Endgame bitbases: the outside library "egbbdll.so", loaded from the configured directory
 // (the search probes it).
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -10,14 +11,17 @@ namespace {
 using LoadFunction = void (*)(char* path, int cacheBytes, int loadOption);
 }  // namespace
 
-// A path that does not fit the library's buffer together with the file name, or a library
-// without both exports, counts as not loaded.
+// A path that does not fit the library's buffer together with the file name, a library that
+// is not a regular file (loading a pipe would wait for a writer) or one without both exports
+// counts as not loaded.
 bool LoadBitbases(const char* directory, int cacheMegabytes, int loadOption) {
   char file[256];
   if (std::snprintf(file, sizeof file, "%segbbdll.so", directory) >= static_cast<int>(sizeof file)) {
     LogLine("-M: EGBB_PATH longer than %zu characters with the library name", sizeof file - 1);
     return false;
   }
+  struct stat info;
+  if (stat(file, &info) != 0 || !S_ISREG(info.st_mode)) return false;
   void* library = dlopen(file, RTLD_NOW | RTLD_LOCAL);
   if (!library) return false;
   auto load = reinterpret_cast<LoadFunction>(dlsym(library, "load_egbb_5men"));

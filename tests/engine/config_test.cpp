@@ -26,6 +26,7 @@ TEST(Configuration, EveryLineIsReadAndWhatCannotBeUsedIsReported) {
       {"BOOK_PATH=book\n", "mkdir book && mkfifo book/bookbtm.mbx book/bookwtm.mbx",
        {"BOOK ERROR: Cannot load file: 'book/bookbtm.mbx'\nBOOK ERROR: Cannot load file: 'book/bookwtm.mbx'\n"}},
       {"EGBB_PATH=egbb\n", withLibrary + " && mkfifo egbb/kqk.tvb", {"BOOK ERROR: \nEGBB_LOAD=1\n"}},
+      {"EGBB_PATH=egbb\n", "mkdir egbb && mkfifo egbb/egbbdll.so", {"EGBB ERROR: endgame bitbases not loaded."}},
   };
   for (const auto& row : rows) {
     if (Contains(row.prepare, "egbb") && !std::filesystem::exists(library)) {
