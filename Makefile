@@ -7,6 +7,8 @@
 #   make bench   speed figures and the search node signature (build/tirvex_bench), and the
 #                endgame tables' generation time, size, probe time and memory, and the
 #                conversion commands on the master collection (tools/records_bench.sh)
+#   make scale   the conversions and the book pipeline on collections of 5,000 to 200,000 games
+#                (the master games cut short), with time and peak memory per stage
 #   make match   20 games of 1 minute + 1 second against fairymax under xboard, with the score
 #   make fuzz    the libFuzzer targets (clang), FUZZ_SECONDS each (default 60)
 #   make book    an opening book from PGN games: make book PGN=games.pgn [BOOK=run/book]
@@ -37,6 +39,8 @@ MATCH_TOOLS := xboard:xboard xvfb-run:xvfb xauth:xauth fairymax:fairymax
 FUZZ_TOOLS := clang++:clang
 # pgn-extract replays the master collection as the record and book tests' independent oracle.
 RECORD_TOOLS := pgn-extract:pgn-extract
+# GNU time gives the peak memory of every stage in make scale.
+SCALE_TOOLS := dpkg:time
 DEB_TOOLS := dpkg-shlibdeps:dpkg-dev strip:binutils
 PACKAGE_TEST_TOOLS := lintian:lintian
 # apt-get runs through sudo for a user who is not root.
@@ -55,7 +59,7 @@ define install
 	fi
 endef
 
-.PHONY: all build run book test bench match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records egbb
+.PHONY: all build run book test bench scale match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records deps-scale egbb
 .PHONY: install uninstall deb package-data deps-deb deps-package-test
 
 all: build
@@ -71,6 +75,9 @@ deps-fuzz:
 
 deps-records:
 	$(call install,$(RECORD_TOOLS))
+
+deps-scale:
+	$(call install,$(SCALE_TOOLS))
 
 deps-deb:
 	$(call install,$(DEB_TOOLS))
@@ -114,6 +121,9 @@ bench: build
 	$(BUILD)/tirvex_bench
 	tools/egbb/bench.sh $(BUILD)
 	tools/records_bench.sh $(BUILD)/tirvex
+
+scale: build deps-records deps-scale
+	tools/scale_bench.sh $(BUILD)/tirvex
 
 fuzz-build: deps-fuzz
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Fuzz -DTIRVEX_FUZZ=ON > /dev/null

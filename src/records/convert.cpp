@@ -46,6 +46,9 @@ class AppendedFile {
     return true;
   }
 
+  // Bytes in the file, those appended included.
+  uintmax_t Size() const { return written_; }
+
   void Append(const std::string& text) {
     if (text.empty()) return;
     if (std::fwrite(text.data(), 1, text.size(), file_) == text.size()) {
@@ -136,10 +139,18 @@ Outcome AppendPgnToGameFile(const char* pgnName, const char* gameName, int& tota
     return Outcome::Failed;
   }
   std::string bytes;
+  StoredGames games;
+  bool loaded = false;
   auto keep = [&](const GameRecord& record) {
-    if (IsGameStored(stored, record)) return false;
+    // Read on the first game, so that a corrupt GAME file is reported as the conversion's error.
+    if (!loaded) {
+      games.Load(stored);
+      loaded = true;
+    }
+    if (games.Contains(stored, record)) return false;
     bytes.clear();
     WriteGameRecord(bytes, record);
+    games.Add(stored, record, out.Size());
     out.Append(bytes);
     total++;
     return true;

@@ -74,24 +74,91 @@ int CountGameRecords(std::istream& in) {
   return ended ? count : -(count + 1);
 }
 
-bool IsGameStored(std::istream& gameFile, const GameRecord& record) {
+namespace {
+
+// A hash of the record's header and moves.
+uint64_t RecordHash(const GameRecord& record) {
+  uint64_t hash = 0xCBF29CE484222325ull ^ record.Header;
+  for (int i = 0; i < MoveCount(record); i++) hash = (hash ^ record.Moves[i]) * 0x100000001B3ull;
+  return hash ^ hash >> 29;
+}
+
+constexpr int OffsetBits = 48;
+constexpr uint64_t OffsetMask = (uint64_t(1) << OffsetBits) - 1;
+// The 16 bits of the hash that a slot keeps, for a table of 2^shift slots.
+uint64_t HashTag(uint64_t hash, int shift) { return (hash >> shift) & 0xFFFF; }
+
+// The record stored at offset equals this one.
+bool StoredAt(std::istream& gameFile, uint64_t offset, const GameRecord& record) {
   static GameRecord stored;
   gameFile.clear();
-  std::streampos start = gameFile.tellg();
+  gameFile.seekg(static_cast<std::streamoff>(offset));
+  bool same = ReadRecordBytes(gameFile, stored, [](uint16_t) { return true; }) == RecordStatus::Read &&
+              stored.Header == record.Header &&
+              std::memcmp(stored.Moves, record.Moves, MoveCount(record) * sizeof(Move)) == 0;
+  gameFile.clear();
+  return same;
+}
+
+}  // namespace
+
+namespace {
+
+// Visits every record of the GAME file from its start with its offset (its moves read when
+// moves is set) and returns their number; a corrupt file raises an error.
+template <typename Visit>
+size_t ScanRecords(std::istream& gameFile, bool moves, Visit visit) {
+  static GameRecord stored;
+  gameFile.clear();
   gameFile.seekg(0);
-  bool found = false;
-  for (int k = 1; !found; k++) {
-    // Only a record with the same header word can be the same game.
-    RecordStatus status = ReadRecordBytes(gameFile, stored, [&](uint16_t header) { return header == record.Header; });
+  uint64_t offset = 0;
+  size_t k = 0;
+  for (;; k++) {
+    RecordStatus status = ReadRecordBytes(gameFile, stored, [&](uint16_t) { return moves; });
     if (status == RecordStatus::End) break;
     if (status == RecordStatus::NoResult) throw RecordError("WRONG RESULT");
-    if (status != RecordStatus::Read) throw RecordError(CorruptFileMessage(k));
-    found = stored.Header == record.Header &&
-            std::memcmp(stored.Moves, record.Moves, MoveCount(record) * sizeof(Move)) == 0;
+    if (status != RecordStatus::Read) throw RecordError(CorruptFileMessage(static_cast<int>(k + 1)));
+    visit(stored, offset);
+    offset += 2 + 2 * static_cast<uint64_t>(MoveCount(stored));
   }
   gameFile.clear();
-  gameFile.seekg(start);
-  return found;
+  return k;
+}
+
+}  // namespace
+
+void StoredGames::Load(std::istream& gameFile) { Rebuild(gameFile); }
+
+void StoredGames::Rebuild(std::istream& gameFile) {
+  size_t records = ScanRecords(gameFile, false, [](const GameRecord&, uint64_t) {});
+  for (shift_ = 10; (size_t(1) << shift_) < 2 * (records + 1);) shift_++;
+  slots_.assign(size_t(1) << shift_, 0);
+  count_ = 0;
+  ScanRecords(gameFile, true, [&](const GameRecord& record, uint64_t offset) { Enter(record, offset); });
+}
+
+bool StoredGames::Contains(std::istream& gameFile, const GameRecord& record) const {
+  if (slots_.empty()) return false;
+  uint64_t hash = RecordHash(record), mask = slots_.size() - 1, tag = HashTag(hash, shift_);
+  for (size_t i = hash & mask; slots_[i]; i = (i + 1) & mask)
+    if (slots_[i] >> OffsetBits == tag && StoredAt(gameFile, (slots_[i] & OffsetMask) - 1, record)) return true;
+  return false;
+}
+
+// At most three quarters full: a fuller table is made again, at least twice the records' size.
+void StoredGames::Add(std::istream& gameFile, const GameRecord& record, uint64_t offset) {
+  if (4 * (count_ + 1) > 3 * slots_.size()) Rebuild(gameFile);
+  Enter(record, offset);
+}
+
+// Open addressing with linear probing.
+void StoredGames::Enter(const GameRecord& record, uint64_t offset) {
+  if (offset + 1 > OffsetMask) throw RecordError("GAME file too large to look games up in");
+  uint64_t hash = RecordHash(record), mask = slots_.size() - 1;
+  size_t i = hash & mask;
+  while (slots_[i]) i = (i + 1) & mask;
+  slots_[i] = HashTag(hash, shift_) << OffsetBits | (offset + 1);
+  count_++;
 }
 
 void WritePgnGame(std::string& out, const GameRecord& record) {

@@ -80,8 +80,29 @@ bool ReadGameRecord(std::istream& in, GameRecord& record);
 // Records from the read position to the end, -k when record k is corrupt, -1 on a failed
 // stream; the read position is put back.
 int CountGameRecords(std::istream& in);
-// True when the GAME file holds a record equal to this one; a corrupt file raises an error.
-bool IsGameStored(std::istream& gameFile, const GameRecord& record);
+// The games of a GAME file, found by a hash of their header and moves, so that pgn2game tells
+// a game already stored in time independent of the file's length and in 11 to 22 bytes a game.
+// A hash that matches is confirmed by reading the stored record, so exactly the stored games
+// are found.
+class StoredGames {
+ public:
+  // Reads every record of the file; a corrupt file raises an error.
+  void Load(std::istream& gameFile);
+  // True when the file holds a record equal to this one (read at the offsets of equal hashes).
+  bool Contains(std::istream& gameFile, const GameRecord& record) const;
+  // A record about to be written to the file at offset (the table grows by reading the file).
+  void Add(std::istream& gameFile, const GameRecord& record, uint64_t offset);
+
+ private:
+  // Sizes the table for twice the file's records, at least, and enters them.
+  void Rebuild(std::istream& gameFile);
+  void Enter(const GameRecord& record, uint64_t offset);
+  // A slot holds 16 bits of the hash above the bits that chose its place, and the record's
+  // offset + 1 below them; 0 is an empty slot.
+  std::vector<uint64_t> slots_;
+  size_t count_ = 0;
+  int shift_ = 0;  // log2 of the slot count
+};
 // Appends the record's bytes as a GAME file stores them.
 void WriteGameRecord(std::string& out, const GameRecord& record);
 // Replays the record's moves from the position on the board, checking each as a PGN move is

@@ -226,3 +226,43 @@ TEST(Conversions, AFailedWriteLeavesOnlyWholeRecords) {
 }
 
 }  // namespace
+
+namespace {
+
+// The stored-games index against a plain list: records that differ in one move, in their
+// length only or in their result are different games; 3,000 records make the table grow
+// (its slots are read again from the file) while games are appended.
+TEST(StoredGames, FindsExactlyTheGamesTheFileHolds) {
+  auto make = [](int seed, int length, uint16_t result) -> GameRecord& {
+    static GameRecord record;
+    record.Header = static_cast<uint16_t>(result | length);
+    for (int i = 0; i < length; i++) record.Moves[i] = static_cast<Move>((seed * 7919 + i * 31) & 0x0FFF);
+    return record;
+  };
+  std::stringstream file;
+  std::string bytes;
+  StoredGames games;
+  games.Load(file);
+  for (int k = 0; k < 3000; k++) {
+    GameRecord& record = make(k, 1 + k % 50, ResultWhiteWins);
+    ASSERT_FALSE(games.Contains(file, record)) << k;
+    bytes.clear();
+    WriteGameRecord(bytes, record);
+    games.Add(file, record, static_cast<uint64_t>(file.tellp()));
+    file.seekp(0, std::ios::end);
+    file << bytes;
+    ASSERT_TRUE(games.Contains(file, record)) << k;
+  }
+  for (int k = 0; k < 3000; k += 7) {
+    EXPECT_TRUE(games.Contains(file, make(k, 1 + k % 50, ResultWhiteWins))) << k;
+    EXPECT_FALSE(games.Contains(file, make(k, 1 + k % 50, ResultDraw))) << k;  // another result
+    if (k % 50) {
+      EXPECT_FALSE(games.Contains(file, make(k, k % 50, ResultWhiteWins))) << k;  // one move shorter
+    }
+  }
+  StoredGames reloaded;
+  reloaded.Load(file);
+  EXPECT_TRUE(reloaded.Contains(file, make(2999, 2999 % 50 + 1, ResultWhiteWins)));
+}
+
+}  // namespace
