@@ -88,7 +88,8 @@ class StoredGames {
  public:
   // Reads every record of the file; a corrupt file raises an error.
   void Load(std::istream& gameFile);
-  // True when the file holds a record equal to this one (read at the offsets of equal hashes).
+  // True when the file holds a record equal to this one (read at the offsets of equal hashes,
+  // which moves the file's read position).
   bool Contains(std::istream& gameFile, const GameRecord& record) const;
   // A record about to be written to the file at offset (the table grows by reading the file).
   void Add(std::istream& gameFile, const GameRecord& record, uint64_t offset);
