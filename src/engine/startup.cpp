@@ -12,13 +12,19 @@ namespace {
 
 bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
-// Path value: blanks and tabs around it removed, a '/' appended when not empty and not
-// already ending in a separator.
-void TrimPath(const char* value, char* path) {
+// Value with the blanks and tabs around it removed; returns its length.
+size_t TrimValue(const char* value, char* trimmed) {
   while (IsBlankOrTab(*value)) value++;
   size_t length = std::strlen(value);
   while (length > 0 && IsBlankOrTab(value[length - 1])) length--;
-  std::memcpy(path, value, length);
+  std::memcpy(trimmed, value, length);
+  trimmed[length] = 0;
+  return length;
+}
+
+// Path value: trimmed, a '/' appended when not empty and not already ending in a separator.
+void TrimPath(const char* value, char* path) {
+  size_t length = TrimValue(value, path);
   if (length > 0 && path[length - 1] != '/' && path[length - 1] != '\\') path[length++] = '/';
   path[length] = 0;
 }
@@ -45,6 +51,10 @@ void ApplyConfigLine(const char* line, Configuration& config) {
   if (!std::strncmp(line, "BOOK_PATH=", 10)) {
     TrimPath(line + 10, path);
     config.bookOpened = OpenBooks(path);
+  } else if (!std::strncmp(line, "POLYGLOT_BOOK=", 14)) {
+    // A Polyglot book file, consulted when the own books have no move.
+    TrimValue(line + 14, path);
+    OpenPolyglotBook(path);
   } else if (!std::strncmp(line, "EGBB_PATH=", 10)) {
     TrimPath(line + 10, config.bitbasePath);
   } else if (!std::strncmp(line, "EGBB_CACHE=", 11)) {
@@ -76,6 +86,10 @@ void ReportBooksAndBitbases(const Configuration& config) {
   if (!config.bookOpened) {
     std::printf("BOOK ERROR: %s\n", PrimaryBook.Message);
     LogLine("BOOK ERROR: %s", PrimaryBook.Message);
+  }
+  if (PolyglotBook.Message[0]) {
+    std::printf("BOOK ERROR: %s\n", PolyglotBook.Message);
+    LogLine("BOOK ERROR: %s", PolyglotBook.Message);
   }
   if (!BitbasesLoaded) {
     std::printf("EGBB ERROR: endgame bitbases not loaded. Check EGBB_PATH in 'Tirvex.ini' file.\n");
