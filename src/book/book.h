@@ -80,7 +80,7 @@ struct PolyglotMove {
 
 // Opens the book file (a name relative to the working directory or absolute) after checking
 // that it is whole entries with keys in order; the book opened before is closed either way.
-// On failure no book is open and Message says why.
+// On failure no book is open and Message says why; an empty name only closes the book.
 bool OpenPolyglotBook(const char* name);
 // The Polyglot key of the current position, computed from the board when a book is consulted.
 uint64_t PolyglotKey();

@@ -158,6 +158,7 @@ uint64_t NextRandom() {
 
 bool OpenPolyglotBook(const char* name) {
   CloseBook();
+  if (!*name) return false;
   int file = open(name, O_RDONLY | O_CLOEXEC);
   if (file < 0) return RefuseBook("Cannot open Polyglot book '%s': %s", name, std::strerror(errno));
   PolyglotBook.File = file;
