@@ -37,6 +37,8 @@ MATCH_TOOLS := xboard:xboard xvfb-run:xvfb xauth:xauth fairymax:fairymax
 FUZZ_TOOLS := clang++:clang
 # pgn-extract replays the master collection as the record and book tests' independent oracle.
 RECORD_TOOLS := pgn-extract:pgn-extract
+# Debian's Polyglot opening book, which the Polyglot book tests read and play from.
+POLYGLOT_TOOLS := dpkg:gnuchess-book
 DEB_TOOLS := dpkg-shlibdeps:dpkg-dev strip:binutils
 PACKAGE_TEST_TOOLS := lintian:lintian
 # apt-get runs through sudo for a user who is not root.
@@ -55,7 +57,7 @@ define install
 	fi
 endef
 
-.PHONY: all build run book test bench match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records egbb
+.PHONY: all build run book test bench match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records deps-polyglot egbb
 .PHONY: install uninstall deb package-data deps-deb deps-package-test
 
 all: build
@@ -71,6 +73,9 @@ deps-fuzz:
 
 deps-records:
 	$(call install,$(RECORD_TOOLS))
+
+deps-polyglot:
+	$(call install,$(POLYGLOT_TOOLS))
 
 deps-deb:
 	$(call install,$(DEB_TOOLS))
@@ -100,7 +105,7 @@ book: build
 
 # The xboard match runs alone so that no other test competes for the CPU during its games; the
 # package test, which runs make install and make deb on the release build, runs after it.
-test: build deps-match deps-records fuzz-build deps-deb deps-package-test
+test: build deps-match deps-records deps-polyglot fuzz-build deps-deb deps-package-test
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'xboard|package'
 	cd $(BUILD) && ctest --output-on-failure -L 'xboard|package'
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Sanitize -DTIRVEX_EGBB_TABLES=$(abspath $(TABLES)) \
