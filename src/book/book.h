@@ -68,7 +68,7 @@ struct PolyglotFile {
   int File = -1;            // descriptor of the open book, -1 when none
   uint64_t EntryCount = 0;
   char Message[512] = "";   // why the book named last could not be opened, empty otherwise
-  uint64_t Reads = 0;       // entries read by lookups, for the benchmark's figures
+  uint64_t Reads = 0;       // reads of the file (an entry or a block each), for the benchmark
 };
 extern PolyglotFile PolyglotBook;
 

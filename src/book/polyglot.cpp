@@ -54,7 +54,7 @@ bool RefuseBook(const char* format, ...) {
 // Reads count entries from entry first on; false when the file gives fewer (it may have
 // shrunk since it was opened).
 bool ReadEntries(uint64_t first, uint64_t count, uint8_t* bytes) {
-  PolyglotBook.Reads += count;
+  PolyglotBook.Reads++;
   auto size = static_cast<ssize_t>(count * PolyglotEntrySize);
   return pread(PolyglotBook.File, bytes, size, static_cast<off_t>(first * PolyglotEntrySize)) == size;
 }
