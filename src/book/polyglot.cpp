@@ -27,12 +27,14 @@ constexpr int CastleKeys = 768, EnPassantKeys = 772, WhiteToMoveKey = 780;
 // Entries read at once while checking the order at opening and while reading a key's entries.
 constexpr int CheckBlock = 4096, KeyBlock = 32;
 
+// The unsigned integer of size bytes stored at bytes, most significant byte first.
 uint64_t LoadBigEndian(const uint8_t* bytes, int size) {
   uint64_t value = 0;
   for (int i = 0; i < size; i++) value = value << 8 | bytes[i];
   return value;
 }
 
+// Closes the book, if one is open, and forgets why the last one was refused.
 void CloseBook() {
   if (PolyglotBook.File >= 0) close(PolyglotBook.File);
   PolyglotBook.File = -1;
