@@ -41,6 +41,8 @@ FUZZ_TOOLS := clang++:clang
 RECORD_TOOLS := pgn-extract:pgn-extract
 # GNU time gives the peak memory of every stage in make scale.
 SCALE_TOOLS := dpkg:time
+# Debian's Polyglot opening book, which the Polyglot book tests read and play from.
+POLYGLOT_TOOLS := dpkg:gnuchess-book
 DEB_TOOLS := dpkg-shlibdeps:dpkg-dev strip:binutils
 PACKAGE_TEST_TOOLS := lintian:lintian
 # apt-get runs through sudo for a user who is not root.
@@ -59,7 +61,7 @@ define install
 	fi
 endef
 
-.PHONY: all build run book test bench scale match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records deps-scale egbb
+.PHONY: all build run book test bench scale match fuzz fuzz-build deps-build deps-match deps-fuzz deps-records deps-scale deps-polyglot egbb
 .PHONY: install uninstall deb package-data deps-deb deps-package-test
 
 all: build
@@ -78,6 +80,8 @@ deps-records:
 
 deps-scale:
 	$(call install,$(SCALE_TOOLS))
+deps-polyglot:
+	$(call install,$(POLYGLOT_TOOLS))
 
 deps-deb:
 	$(call install,$(DEB_TOOLS))
@@ -107,7 +111,7 @@ book: build
 
 # The xboard match runs alone so that no other test competes for the CPU during its games; the
 # package test, which runs make install and make deb on the release build, runs after it.
-test: build deps-match deps-records fuzz-build deps-deb deps-package-test
+test: build deps-match deps-records deps-polyglot fuzz-build deps-deb deps-package-test
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) -LE 'xboard|package'
 	cd $(BUILD) && ctest --output-on-failure -L 'xboard|package'
 	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=Sanitize -DTIRVEX_EGBB_TABLES=$(abspath $(TABLES)) \

@@ -154,13 +154,6 @@ bool BookUsable(BookSet& set, int side) {
   return HasRecords(set, side ^ 1);
 }
 
-// Moves of the current position: all of them, or the evasions when in check.
-MoveEntry* GenerateBookCandidates(MoveEntry* list) {
-  CheckInfo check;
-  ComputeCheckers(&check);
-  return check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
-}
-
 // The legal moves of the current position whose resulting position the set holds, collected
 // from the last generated move to the first; none when the set has no file for them. Only legal
 // moves become candidates, so a key that a book shares with the position after an illegal move
@@ -169,7 +162,7 @@ int BookCandidates(BookSet& set, Move* moves) {
   int side = Position.SideToMove, next = side ^ 1, count = 0;
   if (!BookUsable(set, side)) return 0;
   MoveEntry list[MaxMovesPerList];
-  MoveEntry* end = GenerateBookCandidates(list);
+  MoveEntry* end = GenerateMovesOrEvasions(list);
   PlyRecord record;
   SaveBoardState(&record);
   for (MoveEntry* e = end; e-- > list;) {
@@ -233,14 +226,25 @@ void WriteBookMoves(char* buffer, size_t size) {
     int n = std::snprintf(buffer + used, size - used, format, a, b);
     if (n > 0) used = std::min(size - 1, used + static_cast<size_t>(n));
   };
+  char text[8], source[48];
   for (auto& book : books) {
     Move moves[MaxMovesPerList];
     int count = BookCandidates(book.set, moves);
     for (int i = count; i-- > 0;) {
-      char text[8];
       MoveToText(moves[i], text);
       write("\t%s\t%s\n", text, book.name);
     }
+  }
+  // The Polyglot book's moves with their weights and shares of the weights' sum, rounded.
+  PolyglotMove moves[MaxMovesPerList];
+  int count = PolyglotMoves(moves);
+  uint64_t sum = 0;
+  for (int i = 0; i < count; i++) sum += moves[i].weight;
+  for (int i = 0; i < count; i++) {
+    MoveToText(moves[i].move, text);
+    std::snprintf(source, sizeof source, "polyglot %u (%u%%)", moves[i].weight,
+                  static_cast<unsigned>((200 * moves[i].weight + sum) / (2 * sum)));
+    write("\t%s\t%s\n", text, source);
   }
   if (!used) write("\t%s%s\n", "no book moves", "");
   write("%s%s\n", "", "");

@@ -50,10 +50,50 @@ Move getBookMove();
 // getBookMove with the clock given.
 Move ChooseBookMove(int64_t clock);
 // bk: the book moves of the current position, a line each ("\tMOVE\tbook"; "book 2" for the
-// secondary book), or a line saying there are none; then an empty line.
+// secondary book; "\tMOVE\tpolyglot WEIGHT (PERCENT%)" for the Polyglot book), or a line
+// saying there are none; then an empty line.
 void WriteBookMoves(char* buffer, size_t size);
 // bookshow: whether the current position is in each book.
 void BookShowCommand();
+
+// ---- Polyglot books ----
+// The open book format of the chess interfaces, played from when the own books have no move: a
+// file of 16-byte big-endian entries sorted by key (key 8, move 2, weight 2, learn 4). A move
+// word holds the to-square in bits 0-5, the from-square in bits 6-11 (a1 = 0) and the promotion
+// in bits 12-14 (1 knight .. 4 queen); castling is written as the king taking its own rook.
+inline constexpr int PolyglotEntrySize = 16;
+// Entries of one key read at most: no position has as many legal moves.
+inline constexpr int PolyglotEntriesPerKey = 512;
+
+struct PolyglotFile {
+  int File = -1;            // descriptor of the open book, -1 when none
+  uint64_t EntryCount = 0;
+  char Message[512] = "";   // why the book named last could not be opened, empty otherwise
+  uint64_t Reads = 0;       // reads of the file (an entry or a block each), for the benchmark
+};
+extern PolyglotFile PolyglotBook;
+
+// A legal move of the current position with its weight in the book.
+struct PolyglotMove {
+  Move move;
+  uint32_t weight;
+};
+
+// Opens the book file (a name relative to the working directory or absolute) after checking
+// that it is whole entries with keys in order; the book opened before is closed either way.
+// On failure no book is open and Message says why; an empty name only closes the book.
+bool OpenPolyglotBook(const char* name);
+// The Polyglot key of the current position, computed from the board when a book is consulted.
+uint64_t PolyglotKey();
+// The book's legal moves of the current position with a weight above 0, in file order (a move
+// written twice counts with both weights); 0 when none or no book is open.
+int PolyglotMoves(PolyglotMove* moves);
+// The move whose share of the weights' sum holds random % sum (moves in order); 0 for no moves.
+Move ChoosePolyglotMove(const PolyglotMove* moves, int count, uint64_t random);
+// A book move for the current position, chosen in proportion to the weights, or 0.
+Move getPolyglotMove();
+// The book's most weighted move for the current position (the first of equals), or 0.
+Move PolyglotMainMove();
 
 // ---- Position statistics databases ----
 // DbRecord file layout (54 bytes, little-endian): key 8, packed placement 32, flags 1,

@@ -119,7 +119,8 @@ struct Decision {
 // move; a search cut short before its first iteration still gives the best-ordered legal move.
 Decision DecideMove(const TTSlot* slot);
 // The move a hint names in the current position: the reply the table expects, else a book
-// move, else the best-ordered legal move; 0 when there is no legal move.
+// move (the Polyglot book's most weighted one after the own books), else the best-ordered legal
+// move; 0 when there is no legal move.
 Move HintMove();
 // Searches the position on the board without a limit, printing a thinking line each iteration
 // and never a move, until input stops it or the search ends by itself (AnalysisDone).

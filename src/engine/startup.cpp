@@ -17,13 +17,19 @@ namespace {
 
 bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
-// Path value: blanks and tabs around it removed, a '/' appended when not empty and not
-// already ending in a separator.
-void TrimPath(const char* value, char* path) {
+// Value with the blanks and tabs around it removed; returns its length.
+size_t TrimValue(const char* value, char* trimmed) {
   while (IsBlankOrTab(*value)) value++;
   size_t length = std::strlen(value);
   while (length > 0 && IsBlankOrTab(value[length - 1])) length--;
-  std::memcpy(path, value, length);
+  std::memcpy(trimmed, value, length);
+  trimmed[length] = 0;
+  return length;
+}
+
+// Path value: trimmed, a '/' appended when not empty and not already ending in a separator.
+void TrimPath(const char* value, char* path) {
+  size_t length = TrimValue(value, path);
   if (length > 0 && path[length - 1] != '/' && path[length - 1] != '\\') path[length++] = '/';
   path[length] = 0;
 }
@@ -80,6 +86,12 @@ void ApplyConfigLine(const char* line, Configuration& config, int number) {
     config.bookOpened = OpenBooks(path);
     return;
   }
+  if (!std::strncmp(line, "POLYGLOT_BOOK=", 14)) {
+    // A Polyglot book file, consulted when the own books have no move.
+    TrimValue(line + 14, path);
+    OpenPolyglotBook(path);
+    return;
+  }
   if (!std::strncmp(line, "EGBB_PATH=", 10)) {
     TrimPath(line + 10, config.bitbasePath);
     return;
@@ -96,7 +108,7 @@ void ApplyConfigLine(const char* line, Configuration& config, int number) {
                      setting.fallback);
     return;
   }
-  WarnConfigLine(number, "ignored: not one of BOOK_PATH=, EGBB_PATH=, EGBB_CACHE=, EGBB_LOAD=, HASH_MB=");
+  WarnConfigLine(number, "ignored: not one of BOOK_PATH=, POLYGLOT_BOOK=, EGBB_PATH=, EGBB_CACHE=, EGBB_LOAD=, HASH_MB=");
 }
 
 // Opens "Tirvex.ini" in the working directory and reads it, or reports that it cannot. Only a
@@ -135,6 +147,7 @@ void ReportBookError(const char* message) {
 // The book and bitbase status lines printed after the handshake.
 void ReportBooksAndBitbases(const Configuration& config) {
   if (!config.bookOpened) ReportBookError(PrimaryBook.Message);
+  if (PolyglotBook.Message[0]) ReportBookError(PolyglotBook.Message);
   if (!BitbasesLoaded) {
     std::printf("EGBB ERROR: endgame bitbases not loaded. Check EGBB_PATH in 'Tirvex.ini' file.\n");
     LogText("EGBB ERROR: endgame bitbases not loaded. Check EGBB_PATH in 'Tirvex.ini' file.\n");

@@ -77,9 +77,7 @@ void CreditPonderTime(int64_t now) {
 // root search kept (the bitbases may have set losing ones aside).
 Move BestOrderedLegalMove(bool rootKept = false) {
   MoveEntry list[MaxMovesPerList];
-  CheckInfo check;
-  ComputeCheckers(&check);
-  MoveEntry* end = check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
+  MoveEntry* end = GenerateMovesOrEvasions(list);
   const MoveEntry* best = nullptr;
   for (MoveEntry* entry = list; entry < end; entry++)
     if ((!best || entry->Score > best->Score) && MoveIsLegal(entry->Move) && !(rootKept && RootExcludes(entry->Move)))
@@ -160,15 +158,22 @@ Move PredictedReply() {
   return 0;
 }
 
-// Plays the book move for the current position, if the books have a legal one.
+// Plays the book move for the current position, if the books have a legal one: the own books'
+// first, else the Polyglot book's, within the same first 63 plies.
 bool PlayBookMove() {
   if (GamePly >= 64) return false;
   LogLine("getBookMove");
   Move move = getBookMove();
   LogLine("bookMove %u", move);
+  const char* source = "book";
+  if (!move && PolyglotBook.File >= 0) {
+    move = getPolyglotMove();
+    LogLine("polyglotBookMove %u", move);
+    source = "polyglot book";
+  }
   char text[8];
   if (!move || !PlayEngineMove(move, text)) return false;
-  LogLine("move (book) %s", text);
+  LogLine("move (%s) %s", source, text);
   EngineState = Waiting;
   LogLine("- NO ponder move");
   return true;
@@ -341,6 +346,7 @@ Move HintMove() {
   const TTSlot* slot = ProbeTT(Position.PositionKey, Position.SideToMove);
   if (slot && !IsMarker(TTMove(slot)) && MoveIsLegal(TTMove(slot))) return TTMove(slot);
   Move book = getBookMove();
+  if (!book) book = PolyglotMainMove();
   return book ? book : BestOrderedLegalMove();
 }
 

@@ -20,6 +20,13 @@ inline MoveEntry* GenerateCaptures(MoveEntry* list) { return CaptureGenerators[P
 inline MoveEntry* GenerateEvasions(MoveEntry* list, const CheckInfo* info) {
   return EvasionGenerators[Position.SideToMove](list, info);
 }
+// The moves of the side to move outside the search: the evasions when it is in check, else all
+// (pseudo-legal, as the generators give them).
+inline MoveEntry* GenerateMovesOrEvasions(MoveEntry* list) {
+  CheckInfo check;
+  ComputeCheckers(&check);
+  return check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
+}
 
 // Ordering score of a capture (or queen-promoting push) after the exchange on to;
 // -32767 for a king capture into an attacked square.

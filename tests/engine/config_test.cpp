@@ -20,7 +20,7 @@ TEST(Configuration, EveryLineIsReadAndWhatCannotBeUsedIsReported) {
         "EGBB_LOAD=1\nEGBB_CACHE=4\n"}},
       {"EGBB_PATH=egbb\nEGBB_LOAD=2\nX" + std::string(1, '\0') + "Y\nEGBB_CACHE=7\nBOOK_PATH =x\n", withLibrary,
        {warning + "3 ignored: it holds a NUL character\n",
-        warning + "5 ignored: not one of BOOK_PATH=, EGBB_PATH=, EGBB_CACHE=, EGBB_LOAD=, HASH_MB=\n", "EGBB_LOAD=2\nEGBB_CACHE=7\n"}},
+        warning + "5 ignored: not one of BOOK_PATH=, POLYGLOT_BOOK=, EGBB_PATH=, EGBB_CACHE=, EGBB_LOAD=, HASH_MB=\n", "EGBB_LOAD=2\nEGBB_CACHE=7\n"}},
       {"", "rm Tirvex.ini && mkdir Tirvex.ini", {"ERROR: Tirvex.ini file cannot be opened.\nBOOK ERROR"}},
       {"", "rm Tirvex.ini && mkfifo Tirvex.ini", {"ERROR: Tirvex.ini file cannot be opened.\nBOOK ERROR"}},
       {"BOOK_PATH=book\n", "mkdir book && mkfifo book/bookbtm.mbx book/bookwtm.mbx",

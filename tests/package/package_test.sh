@@ -46,6 +46,8 @@ names_data() {
 home="$work/home"
 defaults="$stage/usr/share/games/tirvex/Tirvex.ini"
 names_data /usr "$defaults"
+grep -q '^# POLYGLOT_BOOK=/usr/share/games/gnuchess/book.bin$' "$defaults" ||
+  fail "$defaults does not show how to name Debian's Polyglot book"
 mkdir -p "$work/empty" "$work/own" "$home"
 sed "s|=/usr/|=$stage/usr/|" "$defaults" > "$work/own/Tirvex.ini"
 while read -r folder environment expected; do
@@ -81,6 +83,7 @@ version=$(cat "$source_dir/VERSION")
 for expected in "Package tirvex" "Version $version" "Architecture $(dpkg --print-architecture)"; do
   [ "$(field "${expected% *}")" = "${expected#* }" ] || fail "${expected% *}: $(field "${expected% *}")"
 done
+[ "$(field Suggests)" = "xboard, gnuchess-book" ] || fail "Suggests: $(field Suggests)"
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 # Every shared library the programs need comes from a package named in Depends (dpkg -S knows
 # which package owns a library).

@@ -76,7 +76,8 @@ inline std::string AfterHandshake(const std::string& out) {
 // The engine's move lines in order.
 inline std::vector<std::string> EngineMoves(const std::string& out) {
   std::vector<std::string> moves;
-  static const std::regex line("(^|\n)move ([a-h][1-8][a-h][1-8][qnrb]?)\n");
+  // The line end is looked ahead to, not taken, so that move lines in a row are all found.
+  static const std::regex line("(^|\n)move ([a-h][1-8][a-h][1-8][qnrb]?)(?=\n)");
   for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator(); ++it)
     moves.push_back((*it)[2]);
   return moves;
