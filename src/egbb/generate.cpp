@@ -1,151 +1,180 @@
-// The generator: retrograde analysis of each table from its mates, the captures and
-// promotions valued by the tables they lead to, moves made with the engine's attack tables.
+// The generator: retrograde analysis of each table from its mates. Every legal position first
+// gets the count of its moves within the table and the value of its best capture or promotion,
+// read from the table that move leads to. Then, level by level from the mates, the positions
+// settled at one level reach their predecessors by un-moves: a lost position makes them won, a
+// won one takes a move off their count, and a position left without moves is lost.
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
-#include "board/board.h"
 #include "egbb/egbb.h"
 
 namespace {
 
 std::vector<uint8_t> Values[EgbbTableCount];  // tables generated or read in this run
 
-constexpr int MaxSteps = 128;
+// ---- Board geometry in the library's numbering: square s is bit s of a bitboard ----
+using Bits = uint64_t;
+constexpr Bits One(int s) { return Bits(1) << s; }
 
-// Engine bitboards keep the engine's square e = library square ^ 56 at bit 63 - e.
-inline Bitboard Bit(int s) { return Bitboard(1) << (s ^ 7); }
-inline int LowestLibrarySquare(Bitboard b) { return LowestSquare(b) ^ 56; }
-inline int ColourOf(const EgbbPosition& p, int m) { return EgbbIsBlack(p.code[m]) ? 1 : 0; }
-
-// The engine's slider tables read the global occupancies.
-void SetOccupancy(const EgbbPosition& p) {
-  Position.Occupied = Position.OccupiedR90 = Position.OccupiedR45 = Position.OccupiedL45 = 0;
-  for (int m = 0; m < p.count; m++) {
-    int e = p.square[m] ^ 56;
-    Position.Occupied |= SquareMask[e];
-    Position.OccupiedR90 |= SquareMaskR90[e];
-    Position.OccupiedR45 |= SquareMaskR45[e];
-    Position.OccupiedL45 |= SquareMaskL45[e];
-  }
-}
-
-// Squares a man attacks under the current occupancy.
-Bitboard Attacks(int code, int s) {
-  int e = s ^ 56;
-  switch (EgbbKindOf(code)) {
-    case EgbbKing: return KingAttacks[e];
-    case EgbbQueen: return QueenAttacksFrom(e);
-    case EgbbRook: return RookAttacksFrom(e);
-    case EgbbBishop: return BishopAttacksFrom(e);
-    case EgbbKnight: return KnightAttacks[e];
-    default: return PawnAttacks[EgbbIsBlack(code) ? Black : White][e];
-  }
-}
-
-// The king of colour (0 white) stands attacked; the occupancy of p must be set.
-bool KingAttacked(const EgbbPosition& p, int colour) {
-  for (int m = 0; m < p.count; m++)
-    if (ColourOf(p, m) != colour && (Attacks(p.code[m], p.square[m]) & Bit(p.square[colour]))) return true;
-  return false;
-}
-
-struct Step {
-  int man, to, promotion;  // promotion: the new code, 0 for none
+struct Geometry {
+  Bits king[64], knight[64], pawn[2][64];  // pawn captures by colour (0 white)
+  Bits rook[64], bishop[64];               // slider lines on an empty board
+  Bits between[64][64];                    // squares strictly between two squares of a line, 0 off a line
+  Bits beyond[64][64];                     // the line from s past b, b excluded
 };
 
-// Pawn pushes of one square, and of two from the starting rank, to empty squares.
-Bitboard PawnPushes(int s, int colour) {
-  const int ahead = colour ? -8 : 8, one = s + ahead, two = s + 2 * ahead;
-  if (Position.Occupied & Bit(one)) return 0;
-  return Bit(one) | (EgbbRankOf(s) == (colour ? 6 : 1) && !(Position.Occupied & Bit(two)) ? Bit(two) : 0);
+constexpr Geometry BuildGeometry() {
+  Geometry g{};
+  constexpr int steps[16][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {1, 1}, {1, -1}, {-1, 1}, {-1, -1},
+                                {1, 2}, {2, 1}, {2, -1}, {1, -2}, {-1, -2}, {-2, -1}, {-2, 1}, {-1, 2}};
+  auto onBoard = [](int file, int rank) { return file >= 0 && file < 8 && rank >= 0 && rank < 8; };
+  for (int s = 0; s < 64; s++) {
+    const int file = EgbbFileOf(s), rank = EgbbRankOf(s);
+    for (int d = 0; d < 16; d++) {
+      const int df = steps[d][0], dr = steps[d][1];
+      if (onBoard(file + df, rank + dr)) (d < 8 ? g.king[s] : g.knight[s]) |= One(s + df + 8 * dr);
+      if (d >= 8) continue;
+      Bits line = 0;
+      for (int n = 1; onBoard(file + n * df, rank + n * dr); n++) {
+        g.between[s][s + n * (df + 8 * dr)] = line;
+        line |= One(s + n * (df + 8 * dr));
+      }
+      (d < 4 ? g.rook[s] : g.bishop[s]) |= line;
+      for (int n = 1; onBoard(file + n * df, rank + n * dr); n++) {
+        const int b = s + n * (df + 8 * dr);
+        g.beyond[s][b] = line & ~g.between[s][b] & ~One(b);
+      }
+    }
+    for (int colour = 0; colour < 2; colour++)
+      for (int df : {-1, 1})
+        if (onBoard(file + df, rank + (colour ? -1 : 1))) g.pawn[colour][s] |= One(s + df + (colour ? -8 : 8));
+  }
+  return g;
+}
+constexpr Geometry Geo = BuildGeometry();
+
+// A slider's squares: its lines cut behind each man that stands on them.
+inline Bits SliderAttacks(Bits lines, int s, Bits occupied) {
+  for (Bits blockers = lines & occupied; blockers; blockers &= blockers - 1)
+    lines &= ~Geo.beyond[s][std::countr_zero(blockers)];
+  return lines;
+}
+
+// Squares a man of a kind and colour (0 white) on s attacks.
+inline Bits Attacks(int kind, int colour, int s, Bits occupied) {
+  switch (kind) {
+    case EgbbKing: return Geo.king[s];
+    case EgbbQueen: return SliderAttacks(Geo.rook[s] | Geo.bishop[s], s, occupied);
+    case EgbbRook: return SliderAttacks(Geo.rook[s], s, occupied);
+    case EgbbBishop: return SliderAttacks(Geo.bishop[s], s, occupied);
+    case EgbbKnight: return Geo.knight[s];
+    default: return Geo.pawn[colour][s];
+  }
 }
 
 // Squares a pawn on s came from without capturing: one square back, or two back to its
-// starting rank; never rank 1 or 8.
-Bitboard PawnOrigins(int s, int colour) {
-  const int back = colour ? 8 : -8, one = s + back, two = s + 2 * back;
-  if (EgbbRankOf(one) == 0 || EgbbRankOf(one) == 7 || (Position.Occupied & Bit(one))) return 0;
-  return Bit(one) | (EgbbRankOf(two) == (colour ? 6 : 1) && !(Position.Occupied & Bit(two)) ? Bit(two) : 0);
+// starting rank over an empty square; never rank 1 or 8.
+inline Bits PawnOrigins(int s, int colour, Bits occupied) {
+  const int back = colour ? 8 : -8, one = s + back;
+  if (EgbbRankOf(one) == 0 || EgbbRankOf(one) == 7 || (occupied & One(one))) return 0;
+  const bool double_ = EgbbRankOf(one + back) == (colour ? 6 : 1) && !(occupied & One(one + back));
+  return One(one) | (double_ ? One(one + back) : 0);
 }
 
-// Moves of the side to move before the test of its king: to empty or enemy squares, pawn
-// pushes and captures, four promotions on the last rank.
-int PseudoMoves(const EgbbPosition& p, Step* steps) {
-  SetOccupancy(p);
-  Bitboard own = 0, enemy = 0;
-  for (int m = 0; m < p.count; m++) (ColourOf(p, m) == p.side ? own : enemy) |= Bit(p.square[m]);
-  int n = 0;
-  for (int m = 0; m < p.count; m++) {
-    if (ColourOf(p, m) != p.side) continue;
-    const int code = p.code[m], s = p.square[m];
-    const bool pawn = EgbbKindOf(code) == EgbbPawn;
-    Bitboard targets = pawn ? (Attacks(code, s) & enemy) | PawnPushes(s, p.side) : Attacks(code, s) & ~own;
-    for (; targets; targets &= targets - 1) {
-      int to = LowestLibrarySquare(targets);
-      if (pawn && (EgbbRankOf(to) == 0 || EgbbRankOf(to) == 7)) {
-        for (int kind = EgbbQueen; kind <= EgbbKnight; kind++) steps[n++] = {m, to, kind + (p.side ? EgbbBlack : 0)};
-      } else {
-        steps[n++] = {m, to, 0};
-      }
+// ---- A table's positions and entries ----
+// Men in index order: the white king, the black king, then the table's men; a table of three
+// men keeps a fourth square of stride 0, never on the board.
+struct Men {
+  int side;
+  int square[EgbbMaxMen];
+};
+
+// A position packed into 32 bits for the frontier lists.
+uint32_t Pack(const Men& p) {
+  return uint32_t(p.side) << 24 | uint32_t(p.square[0]) << 18 | uint32_t(p.square[1]) << 12 |
+         uint32_t(p.square[2]) << 6 | uint32_t(p.square[3]);
+}
+Men Unpack(uint32_t x) { return {int(x >> 24), {int(x >> 18 & 63), int(x >> 12 & 63), int(x >> 6 & 63), int(x & 63)}}; }
+
+// The entry arithmetic of one table: entries count the last man's squares fastest, then the
+// first man's, the black king's, the white king's slot and the side to move.
+struct Layout {
+  int table, count;
+  int code[EgbbMaxMen], kind[EgbbMaxMen], colour[EgbbMaxMen];
+  bool pawns;  // white king on files a-d, else in the triangle a1-d1-d4
+  bool alike;  // two men of one code, stored with the lower square first
+  int low[EgbbMaxMen], range[EgbbMaxMen];
+  uint32_t stride[EgbbMaxMen], sideStride;
+
+  explicit Layout(int t) : table(t), count(2 + EgbbTables[t].men) {
+    const EgbbTable& e = EgbbTables[t];
+    pawns = e.kingSlots == 32;
+    alike = e.men == 2 && e.code[0] == e.code[1];
+    for (int m = 0; m < EgbbMaxMen; m++) {
+      code[m] = m < 2 ? EgbbKing + (m ? EgbbBlack : 0) : m < count ? e.code[m - 2] : 0;
+      kind[m] = EgbbKindOf(code[m]);
+      colour[m] = EgbbIsBlack(code[m]) ? 1 : 0;
+      const bool pawn = kind[m] == EgbbPawn;
+      low[m] = pawn ? 8 : 0;
+      range[m] = m == 0 ? e.kingSlots : m < count ? (pawn ? 48 : 64) : 1;
     }
+    uint32_t step = 1;
+    for (int m = EgbbMaxMen - 1; m >= 0; m--) {
+      stride[m] = m < count ? step : 0;
+      step *= uint32_t(range[m]);
+    }
+    sideStride = step;
   }
-  return n;
-}
 
-// The position after a step, the other side to move; converts tells of a capture or promotion.
-EgbbPosition After(const EgbbPosition& p, const Step& step, bool& converts) {
-  EgbbPosition child = p;
-  int captured = -1;
-  for (int m = 2; m < p.count; m++)
-    if (p.square[m] == step.to) captured = m;
-  child.square[step.man] = step.to;
-  if (step.promotion) child.code[step.man] = step.promotion;
-  if (captured >= 0) {
-    child.count--;
-    child.code[captured] = child.code[child.count];
-    child.square[captured] = child.square[child.count];
+  uint32_t Index(const Men& p) const {
+    return uint32_t(p.side) * sideStride + uint32_t(EgbbKingSlot[pawns][p.square[0]]) * stride[0] +
+           uint32_t(p.square[1]) * stride[1] + uint32_t(p.square[2] - low[2]) * stride[2] +
+           uint32_t(p.square[3] - low[3]) * stride[3];
   }
-  child.side ^= 1;
-  converts = step.promotion || captured >= 0;
-  return child;
-}
 
-// Calls visit(child, converts) for each legal move of the side to move.
-template <typename Visit>
-void ForEachMove(const EgbbPosition& p, Visit visit) {
-  Step steps[MaxSteps];
-  const int n = PseudoMoves(p, steps);
-  for (int i = 0; i < n; i++) {
-    bool converts;
-    EgbbPosition child = After(p, steps[i], converts);
-    SetOccupancy(child);
-    if (!KingAttacked(child, p.side)) visit(child, converts);
+  void Mirror(Men& p, int mirror) const {
+    for (int& s : p.square) s = EgbbMirrors[mirror][s];
+    if (alike && p.square[3] < p.square[2]) std::swap(p.square[2], p.square[3]);
   }
-}
 
-// Calls visit(before) for each position from which the side not to move in c reached c
-// without capturing or promoting: a man taken back to an empty square.
-template <typename Visit>
-void ForEachUnmove(const EgbbPosition& c, Visit visit) {
-  SetOccupancy(c);
-  const int mover = c.side ^ 1;
-  Step steps[MaxSteps];
-  int n = 0;
-  for (int m = 0; m < c.count; m++) {
-    if (ColourOf(c, m) != mover) continue;
-    const int s = c.square[m];
-    Bitboard from = EgbbKindOf(c.code[m]) == EgbbPawn ? PawnOrigins(s, mover) : Attacks(c.code[m], s) & ~Position.Occupied;
-    for (; from; from &= from - 1) steps[n++] = {m, LowestLibrarySquare(from), 0};
+  // Turns p into its stored form and returns its entry: the king's mirror image, like men
+  // in square order, and on the diagonal the form of the smaller entry.
+  uint32_t Canonical(Men& p) const {
+    Mirror(p, EgbbKingMirror[pawns][p.square[0]]);
+    uint32_t entry = Index(p);
+    if (!pawns && EgbbOnDiagonal(p.square[0])) {
+      Men mirrored = p;
+      Mirror(mirrored, EgbbDiagonalMirror);
+      if (const uint32_t other = Index(mirrored); other < entry) p = mirrored, entry = other;
+    }
+    return entry;
   }
-  for (int i = 0; i < n; i++) {
-    EgbbPosition before = c;
-    before.square[steps[i].man] = steps[i].to;
-    before.side = mover;
-    visit(before);
+
+  // A stored position that the diagonal reflection leaves as it is.
+  bool SelfMirrored(const Men& p) const {
+    auto d = [](int s) { return int(EgbbMirrors[EgbbDiagonalMirror][s]); };
+    if (pawns || d(p.square[0]) != p.square[0] || d(p.square[1]) != p.square[1]) return false;
+    if (count == 3) return d(p.square[2]) == p.square[2];
+    return alike ? std::minmax(d(p.square[2]), d(p.square[3])) == std::minmax(p.square[2], p.square[3])
+                 : d(p.square[2]) == p.square[2] && d(p.square[3]) == p.square[3];
   }
-}
+
+  Bits Occupied(const Men& p) const {
+    Bits b = 0;
+    for (int m = 0; m < count; m++) b |= One(p.square[m]);
+    return b;
+  }
+
+  // The generic form of a position reached by a move, for the tables it leads to.
+  EgbbPosition Generic(const Men& p) const {
+    EgbbPosition g{p.side, count, {}, {}};
+    for (int m = 0; m < count; m++) g.code[m] = code[m], g.square[m] = p.square[m];
+    return g;
+  }
+};
 
 // Value of a position from a table already in memory (two kings alone: drawn).
 uint8_t StoredValue(const EgbbPosition& p) {
@@ -163,98 +192,199 @@ int Preference(uint8_t v) {
   return plies % 2 ? 1000 - plies : plies - 1000;
 }
 
-// Sorts entries and keeps each once; returns how many remain.
-int Unique(uint32_t* entries, int n) {
-  std::sort(entries, entries + n);
-  return int(std::unique(entries, entries + n) - entries);
+// What the side to move can do in a legal position.
+struct Survey {
+  int moves = 0;              // legal moves that stay in the table
+  bool any = false;           // any legal move at all
+  uint8_t exit = EgbbNoEntry;  // best capture or promotion, EgbbNoEntry for none
+};
+
+// Moves of the side to move: counts the ones within the table with whole bitboards (a move is
+// legal when no enemy man attacks the king afterwards), values captures and promotions one by one.
+Survey Explore(const Layout& t, const Men& p) {
+  const int us = p.side, king = p.square[us];
+  const Bits occupied = t.Occupied(p);
+  Bits enemies = 0;
+  for (int m = 2; m < t.count; m++)
+    if (t.colour[m] != us) enemies |= One(p.square[m]);
+  Survey survey;
+  // Leaves for the table of a capture or promotion: man m to square to, a promotion's code.
+  auto exit = [&](int m, int to, int promotion) {
+    EgbbPosition child = t.Generic(p);
+    child.side ^= 1;
+    child.square[m] = to;
+    if (promotion) child.code[m] = promotion;
+    for (int c = 2; c < child.count; c++)
+      if (c != m && child.square[c] == to) {
+        child.count--;
+        child.code[c] = child.code[child.count];
+        child.square[c] = child.square[child.count];
+      }
+    const uint8_t v = Backed(StoredValue(child));
+    if (survey.exit == EgbbNoEntry || Preference(v) > Preference(survey.exit)) survey.exit = v;
+    survey.any = true;
+  };
+  // The king: to squares no enemy man attacks once the king has left its square.
+  const Bits lifted = occupied ^ One(king);
+  Bits guarded = Geo.king[p.square[us ^ 1]];
+  for (int m = 2; m < t.count; m++)
+    if (t.colour[m] != us) guarded |= Attacks(t.kind[m], t.colour[m], p.square[m], lifted);
+  survey.moves += std::popcount(Geo.king[king] & ~occupied & ~guarded);
+  for (Bits captures = Geo.king[king] & enemies & ~guarded; captures; captures &= captures - 1)
+    exit(us, std::countr_zero(captures), 0);
+  // The other men: a move must end the attacks on the king that its leaving opens or leaves.
+  for (int m = 2; m < t.count; m++) {
+    if (t.colour[m] != us) continue;
+    const int from = p.square[m];
+    const Bits vacated = occupied ^ One(from);
+    Bits blocks = ~Bits(0), capturable = enemies;
+    for (int e = 2; e < t.count; e++)
+      if (t.colour[e] != us && (Attacks(t.kind[e], t.colour[e], p.square[e], vacated) & One(king))) {
+        blocks &= Geo.between[king][p.square[e]];
+        capturable &= One(p.square[e]);
+      }
+    if (t.kind[m] != EgbbPawn) {
+      const Bits targets = Attacks(t.kind[m], t.colour[m], from, occupied);
+      survey.moves += std::popcount(targets & ~occupied & blocks);
+      for (Bits captures = targets & capturable; captures; captures &= captures - 1)
+        exit(m, std::countr_zero(captures), 0);
+      continue;
+    }
+    const int ahead = us ? -8 : 8, promotion = EgbbRankOf(from + ahead) == (us ? 0 : 7);
+    Bits pushes = occupied & One(from + ahead) ? 0 : One(from + ahead);
+    if (pushes && EgbbRankOf(from) == (us ? 6 : 1) && !(occupied & One(from + 2 * ahead))) pushes |= One(from + 2 * ahead);
+    const Bits moves = (pushes & blocks) | (Geo.pawn[us][from] & capturable);
+    for (Bits b = moves; b; b &= b - 1) {
+      const int to = std::countr_zero(b);
+      if (promotion)
+        for (int kind = EgbbQueen; kind <= EgbbKnight; kind++) exit(m, to, kind + (us ? EgbbBlack : 0));
+      else if (enemies & One(to))
+        exit(m, to, 0);
+      else
+        survey.moves++;
+    }
+  }
+  survey.any = survey.any || survey.moves > 0;
+  return survey;
+}
+
+// Pieces of the side to move attack the other king.
+bool Attacking(const Layout& t, const Men& p, int side, Bits occupied) {
+  for (int m = 2; m < t.count; m++)
+    if (t.colour[m] == side && (Attacks(t.kind[m], side, p.square[m], occupied) & One(p.square[side ^ 1]))) return true;
+  return false;
 }
 
 struct Retrograde {
-  int table;
+  const Layout t;
   std::vector<uint8_t>& values;
   std::vector<uint8_t> moves;  // moves within the table not yet known to lose
   std::vector<uint8_t> exits;  // best capture or promotion, EgbbNoEntry for none
-  std::vector<std::vector<uint32_t>> due;  // entries whose best exit wins or loses at a level
-  std::vector<uint32_t> next;
+  std::vector<std::vector<uint32_t>> due;  // positions whose best exit wins or loses at a level
+  std::vector<uint32_t> next;              // positions settled for the next level
   uint64_t positions = 0;
 
-  // Legal entries get their moves counted and exits valued; mates start the frontier.
-  void Initialise(uint64_t index) {
-    EgbbPosition p;
-    EgbbLocation where;
-    EgbbDecode(table, index, p);
-    SetOccupancy(p);
-    if (!EgbbLocate(p, where) || where.index != index || KingAttacked(p, p.side ^ 1)) {
+  // A legal stored position gets its moves counted and exits valued; mates start the
+  // frontier. Anything else is no entry.
+  void Initialise(const Men& p, uint32_t index) {
+    const Bits occupied = t.Occupied(p);
+    const int wk = p.square[0], bk = p.square[1];
+    Men stored = p;
+    if (std::popcount(occupied) != t.count || (Geo.king[wk] & One(bk)) || (t.alike && p.square[3] < p.square[2]) ||
+        (!t.pawns && EgbbOnDiagonal(wk) && t.Canonical(stored) != index) || Attacking(t, p, p.side, occupied)) {
       values[index] = EgbbNoEntry;
       return;
     }
     positions++;
-    uint32_t children[MaxSteps];
-    int n = 0;
-    bool anyMove = false;
-    ForEachMove(p, [&](const EgbbPosition& child, bool converts) {
-      anyMove = true;
-      if (!converts) {
-        EgbbLocate(child, where);
-        children[n++] = uint32_t(where.index);
-      } else if (uint8_t v = Backed(StoredValue(child)); exits[index] == EgbbNoEntry || Preference(v) > Preference(exits[index])) {
-        exits[index] = v;
-      }
-    });
-    moves[index] = uint8_t(Unique(children, n));
-    if (EgbbIsDistance(exits[index])) due[EgbbDistance(exits[index])].push_back(uint32_t(index));
-    SetOccupancy(p);
-    if (!anyMove && KingAttacked(p, p.side)) {
+    const Survey survey = Explore(t, p);
+    moves[index] = uint8_t(survey.moves);
+    exits[index] = survey.exit;
+    if (EgbbIsDistance(survey.exit)) due[EgbbDistance(survey.exit)].push_back(Pack(p));
+    if (!survey.any && Attacking(t, p, p.side ^ 1, occupied)) {
       values[index] = EgbbDistanceValue(0);
-      next.push_back(uint32_t(index));
+      next.push_back(Pack(p));
     }
   }
 
-  // A lost position makes its parents won; a won one takes a move from its parents, which
-  // lose once no move is left and no exit is better.
-  void Propagate(uint32_t index, int level) {
-    EgbbPosition c;
-    EgbbDecode(table, index, c);
-    uint32_t parents[MaxSteps];
-    int n = 0;
-    ForEachUnmove(c, [&](const EgbbPosition& before) {
-      EgbbLocation where;
-      if (EgbbLocate(before, where) && values[where.index] == EgbbDraw) parents[n++] = uint32_t(where.index);
-    });
-    n = Unique(parents, n);
-    for (int i = 0; i < n; i++) {
-      uint32_t parent = parents[i];
-      if (level % 2 == 0) {
-        values[parent] = EgbbDistanceValue(level + 1);
-        next.push_back(parent);
-      } else if (--moves[parent] == 0 && (exits[parent] == EgbbNoEntry || (Preference(exits[parent]) < 0 &&
-                                                                            EgbbDistance(exits[parent]) <= level + 1))) {
-        values[parent] = EgbbDistanceValue(level + 1);
-        next.push_back(parent);
+  // Every entry in index order.
+  void InitialiseAll() {
+    uint32_t index = 0;
+    Men p{};
+    for (p.side = 0; p.side < 2; p.side++)
+      for (int slot = 0; slot < t.range[0]; slot++) {
+        p.square[0] = int(std::find(EgbbKingSlot[t.pawns].begin(), EgbbKingSlot[t.pawns].end(), slot) -
+                          EgbbKingSlot[t.pawns].begin());
+        for (p.square[1] = 0; p.square[1] < 64; p.square[1]++)
+          for (p.square[2] = t.low[2]; p.square[2] < t.low[2] + t.range[2]; p.square[2]++)
+            for (p.square[3] = t.low[3]; p.square[3] < t.low[3] + t.range[3]; p.square[3]++) Initialise(p, index++);
+      }
+  }
+
+  // A lost position makes its unsettled predecessors won, a won one takes its share of moves
+  // from each, which loses once no move is left and no exit is better.
+  void Settle(const Men& parent, uint32_t entry, int level, int share) {
+    if (values[entry] != EgbbDraw) return;
+    if (level % 2 == 1) {
+      const uint8_t exit = exits[entry];
+      moves[entry] = uint8_t(moves[entry] - share);
+      if (moves[entry] != 0 || (exit != EgbbNoEntry && (Preference(exit) >= 0 || EgbbDistance(exit) > level + 1)))
+        return;
+    }
+    values[entry] = EgbbDistanceValue(level + 1);
+    next.push_back(Pack(parent));
+  }
+
+  // The predecessors of a stored position: each man of the side that just moved taken back to
+  // an empty square. The diagonal reflection pairs the moves of positions it keeps: such a
+  // predecessor reaches this position by two mirrored moves, met here as one un-move, which
+  // takes both moves; a position it keeps meets each other predecessor twice, as itself and as
+  // its image, and takes one of the two.
+  void Propagate(uint32_t packed, int level) {
+    const Men c = Unpack(packed);
+    const int mover = c.side ^ 1;
+    const Bits occupied = t.Occupied(c);
+    const bool kept = t.SelfMirrored(c);
+    const auto& diagonal = EgbbMirrors[EgbbDiagonalMirror];
+    for (int m = 0; m < t.count; m++) {
+      if (t.colour[m] != mover) continue;
+      const int to = c.square[m];
+      Bits from = t.kind[m] == EgbbPawn ? PawnOrigins(to, mover, occupied)
+                                        : Attacks(t.kind[m], mover, to, occupied) & ~occupied;
+      for (; from; from &= from - 1) {
+        const int origin = std::countr_zero(from);
+        Men parent = c;
+        parent.side = mover;
+        parent.square[m] = origin;
+        const uint32_t entry = t.Canonical(parent);
+        const bool parentKept = t.SelfMirrored(parent);
+        if (kept && !parentKept && std::pair<int, int>(diagonal[to], diagonal[origin]) < std::pair(to, origin)) continue;
+        Settle(parent, entry, level, parentKept && !kept ? 2 : 1);
       }
     }
   }
 
   // Level by level from the mates; returns the longest distance found.
   int Run() {
-    const uint64_t size = EgbbTables[table].size;
+    const uint64_t size = EgbbTables[t.table].size;
     values.assign(size, EgbbDraw);
     moves.assign(size, 0);
     exits.assign(size, EgbbNoEntry);
     due.assign(EgbbMaxDistance + 1, {});
-    for (uint64_t i = 0; i < size; i++) Initialise(i);
+    InitialiseAll();
     int longest = 0;
     std::vector<uint32_t> frontier;
     for (int level = 0; level < EgbbMaxDistance; level++) {
       frontier.swap(next);
       next.clear();
-      for (uint32_t index : due[level])
+      for (uint32_t packed : due[level]) {
+        const uint32_t index = t.Index(Unpack(packed));
         if (values[index] == EgbbDraw && (level % 2 == 1 || moves[index] == 0)) {
           values[index] = EgbbDistanceValue(level);
-          frontier.push_back(index);
+          frontier.push_back(packed);
         }
+      }
       if (!frontier.empty()) longest = level;
-      for (uint32_t index : frontier) Propagate(index, level);
+      for (uint32_t packed : frontier) Propagate(packed, level);
     }
     return longest;
   }
@@ -323,7 +453,7 @@ bool Make(const std::string& directory, int table) {
   for (int successor : Successors(table))
     if (successor >= 0 && !Require(directory, successor)) return false;
   const auto start = std::chrono::steady_clock::now();
-  Retrograde work{table, Values[table], {}, {}, {}, {}};
+  Retrograde work{Layout(table), Values[table], {}, {}, {}, {}};
   const int longest = work.Run();
   if (!EgbbWriteFile(directory, table, Values[table])) {
     std::printf("%s: cannot write %s\n", EgbbTables[table].name, EgbbFileName(directory, table).c_str());
@@ -339,7 +469,6 @@ bool Make(const std::string& directory, int table) {
 }  // namespace
 
 bool EgbbGenerate(const std::string& directory, const std::vector<std::string>& names) {
-  InitTables();
   std::vector<bool> wanted(EgbbTableCount, names.empty());
   for (const std::string& name : names) {
     int table = EgbbFindTable(name);
