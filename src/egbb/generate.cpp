@@ -275,17 +275,34 @@ bool Attacking(const Layout& t, const Men& p, int side, Bits occupied) {
   return false;
 }
 
+// One bit per entry: the legal positions not yet settled.
+struct OpenSet {
+  std::vector<uint64_t> words;
+
+  void Reset(uint64_t size) { words.assign(size / 64 + 2, 0); }
+  bool Has(uint32_t i) const { return words[i >> 6] >> (i & 63) & 1; }
+  void Add(uint32_t i) { words[i >> 6] |= uint64_t(1) << (i & 63); }
+  void Remove(uint32_t i) { words[i >> 6] &= ~(uint64_t(1) << (i & 63)); }
+  // The 64 bits from entry i on.
+  uint64_t Window(uint32_t i) const {
+    const uint32_t shift = i & 63;
+    const uint64_t low = words[i >> 6] >> shift;
+    return shift ? low | words[(i >> 6) + 1] << (64 - shift) : low;
+  }
+};
+
 struct Retrograde {
   const Layout t;
   std::vector<uint8_t>& values;
   std::vector<uint8_t> moves;  // moves within the table not yet known to lose
   std::vector<uint8_t> exits;  // best capture or promotion, EgbbNoEntry for none
+  OpenSet open;
   std::vector<std::vector<uint32_t>> due;  // positions whose best exit wins or loses at a level
   std::vector<uint32_t> next;              // positions settled for the next level
   uint64_t positions = 0;
 
   // A legal stored position gets its moves counted and exits valued; mates start the
-  // frontier. Anything else is no entry.
+  // frontier, the others stay open. Anything else is no entry.
   void Initialise(const Men& p, uint32_t index) {
     const Bits occupied = t.Occupied(p);
     const int wk = p.square[0], bk = p.square[1];
@@ -303,6 +320,8 @@ struct Retrograde {
     if (!survey.any && Attacking(t, p, p.side ^ 1, occupied)) {
       values[index] = EgbbDistanceValue(0);
       next.push_back(Pack(p));
+    } else {
+      open.Add(index);
     }
   }
 
@@ -320,46 +339,75 @@ struct Retrograde {
       }
   }
 
-  // A lost position makes its unsettled predecessors won, a won one takes its share of moves
-  // from each, which loses once no move is left and no exit is better.
+  void Settled(const Men& p, uint32_t entry, int level) {
+    values[entry] = EgbbDistanceValue(level);
+    open.Remove(entry);
+    next.push_back(Pack(p));
+  }
+
+  // An open predecessor of a lost position is won; one of a won position loses its share of
+  // moves, and is lost once no move is left and no exit is better.
   void Settle(const Men& parent, uint32_t entry, int level, int share) {
-    if (values[entry] != EgbbDraw) return;
     if (level % 2 == 1) {
       const uint8_t exit = exits[entry];
       moves[entry] = uint8_t(moves[entry] - share);
       if (moves[entry] != 0 || (exit != EgbbNoEntry && (Preference(exit) >= 0 || EgbbDistance(exit) > level + 1)))
         return;
     }
-    values[entry] = EgbbDistanceValue(level + 1);
-    next.push_back(Pack(parent));
+    Settled(parent, entry, level + 1);
   }
 
-  // The predecessors of a stored position: each man of the side that just moved taken back to
-  // an empty square. The diagonal reflection pairs the moves of positions it keeps: such a
-  // predecessor reaches this position by two mirrored moves, met here as one un-move, which
-  // takes both moves; a position it keeps meets each other predecessor twice, as itself and as
-  // its image, and takes one of the two.
+  // Predecessors whose stored form may be another mirror image: each put in its stored form.
+  // The diagonal reflection pairs the moves of positions it keeps: such a predecessor reaches
+  // c by two mirrored moves, met here as one un-move, which takes both moves; when it keeps c,
+  // c meets each other predecessor twice, as itself and as its image, and takes one of the two.
+  void SettleMirrored(const Men& c, int m, Bits from, int level) {
+    const bool kept = t.SelfMirrored(c);
+    const auto& diagonal = EgbbMirrors[EgbbDiagonalMirror];
+    const int to = c.square[m];
+    for (; from; from &= from - 1) {
+      const int origin = std::countr_zero(from);
+      Men parent = c;
+      parent.side ^= 1;
+      parent.square[m] = origin;
+      const uint32_t entry = t.Canonical(parent);
+      if (!open.Has(entry)) continue;
+      const bool parentKept = t.SelfMirrored(parent);
+      if (kept && !parentKept && std::pair<int, int>(diagonal[to], diagonal[origin]) < std::pair(to, origin)) continue;
+      Settle(parent, entry, level, parentKept && !kept ? 2 : 1);
+    }
+  }
+
+  // The predecessors of a stored position c: each man of the side that just moved taken back
+  // to an empty square. Unless the white king moves, a man of like code passes the other, or the
+  // white king stands on the diagonal of a table without pawns, a predecessor is stored as it
+  // is, its entry c's with one man's square changed.
   void Propagate(uint32_t packed, int level) {
     const Men c = Unpack(packed);
     const int mover = c.side ^ 1;
     const Bits occupied = t.Occupied(c);
-    const bool kept = t.SelfMirrored(c);
-    const auto& diagonal = EgbbMirrors[EgbbDiagonalMirror];
+    const bool plain = t.pawns || !EgbbOnDiagonal(c.square[0]);
+    Men parent = c;
+    parent.side = mover;
+    const uint32_t base = t.Index(parent);
     for (int m = 0; m < t.count; m++) {
       if (t.colour[m] != mover) continue;
       const int to = c.square[m];
       Bits from = t.kind[m] == EgbbPawn ? PawnOrigins(to, mover, occupied)
                                         : Attacks(t.kind[m], mover, to, occupied) & ~occupied;
-      for (; from; from &= from - 1) {
-        const int origin = std::countr_zero(from);
-        Men parent = c;
-        parent.side = mover;
+      Bits direct = plain && m > 0 ? from : 0;
+      if (t.alike && m >= 2) direct &= m == 2 ? One(c.square[3]) - 1 : ~(One(c.square[2]) * 2 - 1);
+      SettleMirrored(c, m, from & ~direct, level);
+      const uint32_t first = base - uint32_t(to - t.low[m]) * t.stride[m];  // the man on its lowest square
+      if (m == t.count - 1) direct &= open.Window(first) << t.low[m];
+      for (; direct; direct &= direct - 1) {
+        const int origin = std::countr_zero(direct);
+        const uint32_t entry = first + uint32_t(origin - t.low[m]) * t.stride[m];
+        if (!open.Has(entry)) continue;
         parent.square[m] = origin;
-        const uint32_t entry = t.Canonical(parent);
-        const bool parentKept = t.SelfMirrored(parent);
-        if (kept && !parentKept && std::pair<int, int>(diagonal[to], diagonal[origin]) < std::pair(to, origin)) continue;
-        Settle(parent, entry, level, parentKept && !kept ? 2 : 1);
+        Settle(parent, entry, level, 1);
       }
+      parent.square[m] = to;
     }
   }
 
@@ -369,6 +417,7 @@ struct Retrograde {
     values.assign(size, EgbbDraw);
     moves.assign(size, 0);
     exits.assign(size, EgbbNoEntry);
+    open.Reset(size);
     due.assign(EgbbMaxDistance + 1, {});
     InitialiseAll();
     int longest = 0;
@@ -378,8 +427,9 @@ struct Retrograde {
       next.clear();
       for (uint32_t packed : due[level]) {
         const uint32_t index = t.Index(Unpack(packed));
-        if (values[index] == EgbbDraw && (level % 2 == 1 || moves[index] == 0)) {
+        if (open.Has(index) && (level % 2 == 1 || moves[index] == 0)) {
           values[index] = EgbbDistanceValue(level);
+          open.Remove(index);
           frontier.push_back(packed);
         }
       }
@@ -453,7 +503,7 @@ bool Make(const std::string& directory, int table) {
   for (int successor : Successors(table))
     if (successor >= 0 && !Require(directory, successor)) return false;
   const auto start = std::chrono::steady_clock::now();
-  Retrograde work{Layout(table), Values[table], {}, {}, {}, {}};
+  Retrograde work{Layout(table), Values[table], {}, {}, {}, {}, {}};
   const int longest = work.Run();
   if (!EgbbWriteFile(directory, table, Values[table])) {
     std::printf("%s: cannot write %s\n", EgbbTables[table].name, EgbbFileName(directory, table).c_str());
