@@ -9,6 +9,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
+#include "board/board.h"
 #include "egbb/egbb.h"
 
 namespace {
@@ -133,6 +134,15 @@ struct Layout {
     return uint32_t(p.side) * sideStride + uint32_t(EgbbKingSlot[pawns][p.square[0]]) * stride[0] +
            uint32_t(p.square[1]) * stride[1] + uint32_t(p.square[2] - low[2]) * stride[2] +
            uint32_t(p.square[3] - low[3]) * stride[3];
+  }
+
+  // The part of an entry that man m on square s makes, before its stride.
+  int Offset(int m, int s) const { return m ? s - low[m] : EgbbKingSlot[pawns][s]; }
+
+  // The entry with the last two men's squares counted the other way round (four men).
+  uint32_t Transposed(uint32_t entry, const Men& p) const {
+    const uint32_t a = uint32_t(p.square[2] - low[2]), b = uint32_t(p.square[3] - low[3]);
+    return entry - a * stride[2] - b + b * uint32_t(range[2]) + a;
   }
 
   void Mirror(Men& p, int mirror) const {
@@ -291,12 +301,27 @@ struct OpenSet {
   }
 };
 
+// Squares of the white king that keep a position's stored form: no mirror image, and off the
+// diagonal in tables without pawns.
+constexpr std::array<Bits, 2> KingKeepsForm = [] {
+  std::array<Bits, 2> squares{};
+  for (int s = 0; s < 64; s++) {
+    if (EgbbKingMirror[0][s] == 0 && !EgbbOnDiagonal(s)) squares[0] |= One(s);
+    if (EgbbKingMirror[1][s] == 0) squares[1] |= One(s);
+  }
+  return squares;
+}();
+
 struct Retrograde {
   const Layout t;
   std::vector<uint8_t>& values;
-  std::vector<uint8_t> moves;  // moves within the table not yet known to lose
-  std::vector<uint8_t> exits;  // best capture or promotion, EgbbNoEntry for none
-  OpenSet open;
+  // Of each open position, read together: its moves within the table not yet known to lose
+  // and its best capture or promotion, EgbbNoEntry for none.
+  struct Pending {
+    uint8_t moves, exit;
+  };
+  std::vector<Pending> pending;
+  OpenSet open, openTransposed;  // the second by transposed entries, for the first of four men
   std::vector<std::vector<uint32_t>> due;  // positions whose best exit wins or loses at a level
   std::vector<uint32_t> next;              // positions settled for the next level
   uint64_t positions = 0;
@@ -314,34 +339,29 @@ struct Retrograde {
     }
     positions++;
     const Survey survey = Explore(t, p);
-    moves[index] = uint8_t(survey.moves);
-    exits[index] = survey.exit;
+    pending[index] = {uint8_t(survey.moves), survey.exit};
     if (EgbbIsDistance(survey.exit)) due[EgbbDistance(survey.exit)].push_back(Pack(p));
     if (!survey.any && Attacking(t, p, p.side ^ 1, occupied)) {
       values[index] = EgbbDistanceValue(0);
       next.push_back(Pack(p));
     } else {
-      open.Add(index);
+      Open(p, index);
     }
   }
 
-  // Every entry in index order.
-  void InitialiseAll() {
-    uint32_t index = 0;
-    Men p{};
-    for (p.side = 0; p.side < 2; p.side++)
-      for (int slot = 0; slot < t.range[0]; slot++) {
-        p.square[0] = int(std::find(EgbbKingSlot[t.pawns].begin(), EgbbKingSlot[t.pawns].end(), slot) -
-                          EgbbKingSlot[t.pawns].begin());
-        for (p.square[1] = 0; p.square[1] < 64; p.square[1]++)
-          for (p.square[2] = t.low[2]; p.square[2] < t.low[2] + t.range[2]; p.square[2]++)
-            for (p.square[3] = t.low[3]; p.square[3] < t.low[3] + t.range[3]; p.square[3]++) Initialise(p, index++);
-      }
+  void Open(const Men& p, uint32_t entry) {
+    open.Add(entry);
+    if (t.count == 4) openTransposed.Add(t.Transposed(entry, p));
+  }
+
+  void Close(const Men& p, uint32_t entry, int level) {
+    values[entry] = EgbbDistanceValue(level);
+    open.Remove(entry);
+    if (t.count == 4) openTransposed.Remove(t.Transposed(entry, p));
   }
 
   void Settled(const Men& p, uint32_t entry, int level) {
-    values[entry] = EgbbDistanceValue(level);
-    open.Remove(entry);
+    Close(p, entry, level);
     next.push_back(Pack(p));
   }
 
@@ -349,9 +369,10 @@ struct Retrograde {
   // moves, and is lost once no move is left and no exit is better.
   void Settle(const Men& parent, uint32_t entry, int level, int share) {
     if (level % 2 == 1) {
-      const uint8_t exit = exits[entry];
-      moves[entry] = uint8_t(moves[entry] - share);
-      if (moves[entry] != 0 || (exit != EgbbNoEntry && (Preference(exit) >= 0 || EgbbDistance(exit) > level + 1)))
+      Pending& p = pending[entry];
+      p.moves = uint8_t(p.moves - share);
+      const uint8_t exit = p.exit;
+      if (p.moves != 0 || (exit != EgbbNoEntry && (Preference(exit) >= 0 || EgbbDistance(exit) > level + 1)))
         return;
     }
     Settled(parent, entry, level + 1);
@@ -378,10 +399,28 @@ struct Retrograde {
     }
   }
 
+  // Of the squares of man m, those where it makes an open entry with the other men of c,
+  // given the entry of its lowest square: the last man's read from the open set in one word,
+  // the first of four men's from the transposed set, the kings' bit by bit.
+  Bits OpenSquares(const Men& c, int m, uint32_t first, Bits squares) const {
+    if (m == t.count - 1) return open.Window(first) << t.low[m];
+    if (m == 2) {
+      const Men lowest{c.side ^ 1, {c.square[0], c.square[1], t.low[2], c.square[3]}};
+      return openTransposed.Window(t.Transposed(first, lowest)) << t.low[m];
+    }
+    Bits found = 0;
+    for (; squares; squares &= squares - 1) {
+      const int s = std::countr_zero(squares);
+      found |= Bits(open.Has(first + uint32_t(t.Offset(m, s)) * t.stride[m])) << s;
+    }
+    return found;
+  }
+
   // The predecessors of a stored position c: each man of the side that just moved taken back
-  // to an empty square. Unless the white king moves, a man of like code passes the other, or the
-  // white king stands on the diagonal of a table without pawns, a predecessor is stored as it
-  // is, its entry c's with one man's square changed.
+  // to an empty square. Unless the white king leaves the region where it keeps the stored form,
+  // a man of like code passes the other, or the white king stands on the diagonal of a table
+  // without pawns, a predecessor is stored as it is, its entry c's with one man's square
+  // changed; the open ones among the last two men's predecessors are read 64 at a time.
   void Propagate(uint32_t packed, int level) {
     const Men c = Unpack(packed);
     const int mover = c.side ^ 1;
@@ -395,31 +434,45 @@ struct Retrograde {
       const int to = c.square[m];
       Bits from = t.kind[m] == EgbbPawn ? PawnOrigins(to, mover, occupied)
                                         : Attacks(t.kind[m], mover, to, occupied) & ~occupied;
-      Bits direct = plain && m > 0 ? from : 0;
+      Bits direct = m == 0 ? from & KingKeepsForm[t.pawns] : plain ? from : 0;
       if (t.alike && m >= 2) direct &= m == 2 ? One(c.square[3]) - 1 : ~(One(c.square[2]) * 2 - 1);
-      SettleMirrored(c, m, from & ~direct, level);
-      const uint32_t first = base - uint32_t(to - t.low[m]) * t.stride[m];  // the man on its lowest square
-      if (m == t.count - 1) direct &= open.Window(first) << t.low[m];
+      if (from & ~direct) SettleMirrored(c, m, from & ~direct, level);
+      const uint32_t first = base - uint32_t(t.Offset(m, to)) * t.stride[m];  // the man on its lowest square
+      direct &= OpenSquares(c, m, first, direct);
       for (; direct; direct &= direct - 1) {
         const int origin = std::countr_zero(direct);
-        const uint32_t entry = first + uint32_t(origin - t.low[m]) * t.stride[m];
-        if (!open.Has(entry)) continue;
         parent.square[m] = origin;
-        Settle(parent, entry, level, 1);
+        Settle(parent, first + uint32_t(t.Offset(m, origin)) * t.stride[m], level, 1);
       }
       parent.square[m] = to;
     }
+  }
+
+  // Every entry in index order, counting bits with the processor's instruction where it has one.
+  static POPCOUNT_CLONES void InitialiseAll(Retrograde& work) {
+    const Layout& t = work.t;
+    uint32_t index = 0;
+    Men p{};
+    for (p.side = 0; p.side < 2; p.side++)
+      for (int slot = 0; slot < t.range[0]; slot++) {
+        p.square[0] = int(std::find(EgbbKingSlot[t.pawns].begin(), EgbbKingSlot[t.pawns].end(), slot) -
+                          EgbbKingSlot[t.pawns].begin());
+        for (p.square[1] = 0; p.square[1] < 64; p.square[1]++)
+          for (p.square[2] = t.low[2]; p.square[2] < t.low[2] + t.range[2]; p.square[2]++)
+            for (p.square[3] = t.low[3]; p.square[3] < t.low[3] + t.range[3]; p.square[3]++)
+              work.Initialise(p, index++);
+      }
   }
 
   // Level by level from the mates; returns the longest distance found.
   int Run() {
     const uint64_t size = EgbbTables[t.table].size;
     values.assign(size, EgbbDraw);
-    moves.assign(size, 0);
-    exits.assign(size, EgbbNoEntry);
+    pending.assign(size, {0, EgbbNoEntry});
     open.Reset(size);
+    openTransposed.Reset(t.count == 4 ? size : 0);
     due.assign(EgbbMaxDistance + 1, {});
-    InitialiseAll();
+    InitialiseAll(*this);
     int longest = 0;
     std::vector<uint32_t> frontier;
     for (int level = 0; level < EgbbMaxDistance; level++) {
@@ -427,9 +480,8 @@ struct Retrograde {
       next.clear();
       for (uint32_t packed : due[level]) {
         const uint32_t index = t.Index(Unpack(packed));
-        if (open.Has(index) && (level % 2 == 1 || moves[index] == 0)) {
-          values[index] = EgbbDistanceValue(level);
-          open.Remove(index);
+        if (open.Has(index) && (level % 2 == 1 || pending[index].moves == 0)) {
+          Close(Unpack(packed), index, level);
           frontier.push_back(packed);
         }
       }
