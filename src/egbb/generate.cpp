@@ -9,6 +9,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 #include "board/board.h"
 #include "egbb/egbb.h"
 
@@ -543,6 +544,44 @@ bool ReadValues(const std::string& directory, int table) {
   return read;
 }
 
+// The file of the table made last is compressed and written while the next one is made; one
+// write at a time, each reported when done.
+class Writer {
+ public:
+  // Waits for the write in progress; false when it failed.
+  bool Finish() {
+    if (thread_.joinable()) thread_.join();
+    table_ = -1;
+    return !failed_;
+  }
+  // Starts writing a table made in `seconds` once the previous write is done.
+  bool Start(const std::string& directory, int table, uint64_t positions, int longest, double seconds) {
+    if (!Finish()) return false;
+    table_ = table;
+    thread_ = std::thread([=, this] {
+      const auto start = std::chrono::steady_clock::now();
+      if (!EgbbWriteFile(directory, table, Values[table])) {
+        std::printf("%s: cannot write %s\n", EgbbTables[table].name, EgbbFileName(directory, table).c_str());
+        failed_ = true;
+        return;
+      }
+      const double total = seconds + std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      std::printf("%s: %" PRIu64 " positions, longest mate %d plies, %.1f s\n", EgbbTables[table].name, positions,
+                  longest, total);
+      std::fflush(stdout);
+    });
+    return true;
+  }
+  int Table() const { return table_; }  // the table being written, -1 for none
+  ~Writer() { Finish(); }
+
+ private:
+  std::thread thread_;
+  int table_ = -1;
+  bool failed_ = false;
+};
+Writer TableWriter;
+
 bool Make(const std::string& directory, int table);
 
 // The table in memory: read from its file, or made.
@@ -557,15 +596,19 @@ bool Make(const std::string& directory, int table) {
   const auto start = std::chrono::steady_clock::now();
   Retrograde work{Layout(table), Values[table], {}, {}, {}, {}, {}};
   const int longest = work.Run();
-  if (!EgbbWriteFile(directory, table, Values[table])) {
-    std::printf("%s: cannot write %s\n", EgbbTables[table].name, EgbbFileName(directory, table).c_str());
-    return false;
-  }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%s: %" PRIu64 " positions, longest mate %d plies, %.1f s\n", EgbbTables[table].name, work.positions,
-              longest, seconds);
-  std::fflush(stdout);
-  return true;
+  return TableWriter.Start(directory, table, work.positions, longest, seconds);
+}
+
+// Frees the tables that no wanted table from `first` on leads to, except the one being written.
+void Release(const std::vector<bool>& wanted, int first) {
+  std::vector<bool> needed(EgbbTableCount, false);
+  for (int t = first; t < EgbbTableCount; t++)
+    if (wanted[t])
+      for (int successor : Successors(t))
+        if (successor >= 0) needed[successor] = true;
+  for (int t = 0; t < EgbbTableCount; t++)
+    if (!needed[t] && t != TableWriter.Table()) std::vector<uint8_t>().swap(Values[t]);
 }
 
 }  // namespace
@@ -582,7 +625,13 @@ bool EgbbGenerate(const std::string& directory, const std::vector<std::string>& 
   }
   std::error_code error;
   std::filesystem::create_directories(directory, error);
-  for (int t = 0; t < EgbbTableCount; t++)
-    if (wanted[t] && !FileUsable(directory, t) && !Make(directory, t)) return false;
-  return true;
+  for (int t = 0; t < EgbbTableCount; t++) {
+    if (!wanted[t] || !Values[t].empty() || FileUsable(directory, t)) continue;
+    Release(wanted, t);
+    if (!Make(directory, t)) {
+      TableWriter.Finish();
+      return false;
+    }
+  }
+  return TableWriter.Finish();
 }
