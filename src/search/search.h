@@ -10,8 +10,14 @@ inline constexpr int ScoreMate = 8100;       // mated at ply p scores p - 8100
 inline constexpr int ScoreIllegal = -8191;   // root list: illegal or excluded by the bitbases
 inline constexpr int BitbaseNoResult = 99999;
 inline constexpr uint32_t PollInterval = 16384;  // nodes between two looks at the input in perft
-inline constexpr uint32_t ClockInterval = 1024;  // nodes between two clock readings of the search
-inline constexpr int64_t InputInterval = 5;      // milliseconds between two looks at the input
+// How often a search reads the clock and looks at the input, and how far it may go. The engine
+// keeps these; a test harness may shorten them.
+struct SearchLimitSettings {
+  uint32_t clockNodes = 1024;     // nodes between two clock readings
+  int64_t inputMilliseconds = 5;  // between two looks at the input
+  uint32_t nodes = 0;             // nodes counted before a search or perft stops, 0 for no limit
+};
+extern SearchLimitSettings SearchLimits;
 
 // ---- Transposition table ----
 enum BoundType : int { BoundExact = 0, BoundLower = 0x80, BoundUpper = 0x100 };

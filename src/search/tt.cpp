@@ -13,9 +13,9 @@ static_assert(sizeof(TranspositionTable) == 37748736, "the table is 36 MB: 2 x 2
 
 namespace {
 
-// False while every slot is zero, as at start-up: clearing is then skipped, so that starting
-// the engine does not touch the 36 MB.
-bool TableInUse = false;
+// The buckets stored into since the last clear (half * TTBucketCount + bucket number): clearing
+// after a short search rewrites only those, and with none (as at start-up) nothing.
+WrittenEntries<1 << 14> StoredBuckets;
 
 constexpr uint32_t KeyCheckMask = 0xFFF80000;  // key bits 16-18 are bucket-index bits and are not compared
 
@@ -24,6 +24,12 @@ inline uint32_t KeyHigh(uint64_t key) { return static_cast<uint32_t>(key >> 32);
 
 inline TTBucket& BucketOf(uint64_t key, int side) {
   return TranspositionTable[side][KeyLow(key) & (TTBucketCount - 1)];
+}
+
+// The bucket of a store, noted for the next clear.
+inline TTBucket& StoredBucket(uint64_t key, int side) {
+  StoredBuckets.Note(side * TTBucketCount + (KeyLow(key) & (TTBucketCount - 1)));
+  return BucketOf(key, side);
 }
 
 inline bool Holds(const TTSlot& s, uint64_t key) {
@@ -39,7 +45,6 @@ inline uint32_t PackWord2(int score, int depth, int bound) {
 }
 
 inline TTSlot NewSlot(uint64_t key, Move move, int score, int depth, int bound) {
-  TableInUse = true;
   return TTSlot{(KeyLow(key) & 0xFFFF0000) | move, KeyHigh(key), PackWord2(score, depth, bound)};
 }
 
@@ -79,7 +84,7 @@ TTSlot* ProbeTT(uint64_t key, int side) {
 }
 
 void StoreTT(uint64_t key, int side, Move move, int score, int depth, int bound) {
-  TTSlot* slot = BucketOf(key, side).Slot;
+  TTSlot* slot = StoredBucket(key, side).Slot;
   if (Holds(slot[0], key)) {
     if (Improves(slot[0], depth, bound)) Rewrite(slot[0], move, score, depth, bound);
   } else if (MayGiveUp(slot[0], depth, bound)) {
@@ -93,7 +98,7 @@ void StoreTT(uint64_t key, int side, Move move, int score, int depth, int bound)
 }
 
 void StoreRootTT(uint64_t key, int side, Move move, int score, int depth, int bound) {
-  TTSlot* slot = BucketOf(key, side).Slot;
+  TTSlot* slot = StoredBucket(key, side).Slot;
   if (Holds(slot[0], key)) {
     if (Improves(slot[0], depth, bound)) Rewrite(slot[0], move, score, depth, bound);
   } else {
@@ -105,9 +110,8 @@ void StoreRootTT(uint64_t key, int side, Move move, int score, int depth, int bo
 void ClearTT() {
   static const bool hugePages = madvise(TranspositionTable, sizeof(TranspositionTable), MADV_HUGEPAGE) == 0;
   (void)hugePages;
-  if (!TableInUse) return;
-  std::memset(TranspositionTable, 0, sizeof(TranspositionTable));
-  TableInUse = false;
+  StoredBuckets.Clear([](uint32_t b) { TranspositionTable[b / TTBucketCount][b % TTBucketCount] = TTBucket{}; },
+                      [] { std::memset(TranspositionTable, 0, sizeof(TranspositionTable)); });
 }
 
 void ShrinkTT(int n) {
