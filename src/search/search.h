@@ -42,6 +42,22 @@ inline int TTScore(const TTSlot* s) { return static_cast<int>(s->Word2 >> 18) - 
 
 // The first slot of the position's bucket that holds it, or nullptr.
 TTSlot* ProbeTT(uint64_t key, int side);
+// Starts loading the bucket of the position after a move (both cache lines it may span), so that
+// the child's probe finds it in the cache: the searches call it for every move of a list once it
+// is made, and the loads overlap while the moves are ordered and searched. The key is foreseen
+// from the piece moved, the piece taken and the en-passant square given up, all that most moves
+// change; for the others the load is wasted. Always inlined: a call to a function that only
+// prefetches counts as free of effects, and the compiler drops it.
+[[gnu::always_inline]] inline void PrefetchTTAfter(Move move) {
+  const int from = MoveFrom(move), to = MoveTo(move), piece = Position.Board[from], taken = Position.Board[to];
+  uint64_t key = Position.PositionKey ^ ZobristKeys[piece][from] ^ ZobristKeys[piece][to];
+  if (taken) key ^= ZobristKeys[taken][to];
+  if (Position.EpSquare) key ^= ZobristKeys[0][Position.EpSquare];
+  const auto* bucket = reinterpret_cast<const char*>(
+      &TranspositionTable[Position.SideToMove ^ 1][static_cast<uint32_t>(key) & (TTBucketCount - 1)]);
+  __builtin_prefetch(bucket);
+  __builtin_prefetch(bucket + sizeof(TTBucket) - 1);
+}
 void StoreTT(uint64_t key, int side, Move move, int score, int depth, int bound);
 void StoreRootTT(uint64_t key, int side, Move move, int score, int depth, int bound);
 void ClearTT();
