@@ -217,6 +217,9 @@ struct CheckInfo {
   Bitboard checkers;
   Bitboard rookLines;
   Bitboard bishopLines;
+  // Own pieces that stand first on a line from the king towards an enemy slider, the only ones
+  // whose move can expose the king (every pinned piece, and perhaps a few more).
+  Bitboard screens;
 };
 
 struct MoveEntry {
@@ -277,6 +280,10 @@ void ComputeCheckers(CheckInfo* info);
 // True when the side to move is in check.
 bool SideToMoveInCheck();
 bool KingAttackedAfterMove(Move move, int side);
+// The same for a move of the side to move of the position that `before` describes: when it was
+// not in check, only a move of the king, en passant, castling or a move of one of its screens
+// needs the test.
+bool KingAttackedAfterMove(Move move, int side, const CheckInfo& before);
 bool ValidateMove(Move move);
 uint16_t DetectDraw(int occurrences);
 int RepetitionAfterMove(Move move);

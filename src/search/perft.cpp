@@ -37,7 +37,7 @@ uint64_t PerftCount(int depth) {
     NodeCount++;
     MakeMove(move, record);
     CurrentPly = record + 1;
-    if (!KingAttackedAfterMove(move, mover)) {
+    if (!KingAttackedAfterMove(move, mover, record->Check)) {
       count++;
       if (depth > 1) {
         CurrentPly->ListEnd = nullptr;

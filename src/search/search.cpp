@@ -175,7 +175,7 @@ int Search(int depth, int ply, int alpha, int beta, int nullAllowed) {
     CurrentPly = child;
 
     int score;
-    if (KingAttackedAfterMove(m, side)) {
+    if (KingAttackedAfterMove(m, side, r->Check)) {
       score = -ScoreInfinity;
     } else if (DetectDraw(1)) {
       score = 0;
