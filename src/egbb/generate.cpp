@@ -400,6 +400,34 @@ struct Retrograde {
     }
   }
 
+  // Predecessors by a man other than the white king of a position whose white king stands on
+  // the diagonal (a table without pawns or men of like code): stored as they are or reflected,
+  // whichever entry is smaller, both entries found by stride arithmetic from base (c's squares,
+  // the other side to move). The pairing of mirrored moves is SettleMirrored's.
+  void SettleOnDiagonal(const Men& c, int m, Bits from, uint32_t base, int level) {
+    const auto& diagonal = EgbbMirrors[EgbbDiagonalMirror];
+    Men parent = c, reflected = c;
+    parent.side = reflected.side = c.side ^ 1;
+    t.Mirror(reflected, EgbbDiagonalMirror);
+    const int to = c.square[m];
+    const uint32_t first = base - uint32_t(t.Offset(m, to)) * t.stride[m];
+    const uint32_t reflectedBase = t.Index(reflected);
+    const uint32_t reflectedFirst = reflectedBase - uint32_t(t.Offset(m, diagonal[to])) * t.stride[m];
+    const bool kept = base == reflectedBase;
+    for (; from; from &= from - 1) {
+      const int origin = std::countr_zero(from);
+      const uint32_t own = first + uint32_t(t.Offset(m, origin)) * t.stride[m];
+      const uint32_t image = reflectedFirst + uint32_t(t.Offset(m, diagonal[origin])) * t.stride[m];
+      const uint32_t entry = std::min(own, image);
+      if (!open.Has(entry)) continue;
+      const bool parentKept = own == image;
+      if (kept && !parentKept && std::pair<int, int>(diagonal[to], diagonal[origin]) < std::pair(to, origin)) continue;
+      Men stored = own <= image ? parent : reflected;
+      stored.square[m] = own <= image ? origin : diagonal[origin];
+      Settle(stored, entry, level, parentKept && !kept ? 2 : 1);
+    }
+  }
+
   // Of the squares of man m, those where it makes an open entry with the other men of c,
   // given the entry of its lowest square: the last man's read from the open set in one word,
   // the first of four men's from the transposed set, the kings' bit by bit.
@@ -422,6 +450,7 @@ struct Retrograde {
   // a man of like code passes the other, or the white king stands on the diagonal of a table
   // without pawns, a predecessor is stored as it is, its entry c's with one man's square
   // changed; the open ones among the last two men's predecessors are read 64 at a time.
+  // On the diagonal, the other men's predecessors have two forms to choose from.
   void Propagate(uint32_t packed, int level) {
     const Men c = Unpack(packed);
     const int mover = c.side ^ 1;
@@ -435,6 +464,10 @@ struct Retrograde {
       const int to = c.square[m];
       Bits from = t.kind[m] == EgbbPawn ? PawnOrigins(to, mover, occupied)
                                         : Attacks(t.kind[m], mover, to, occupied) & ~occupied;
+      if (!plain && !t.alike && m > 0) {
+        SettleOnDiagonal(c, m, from, base, level);
+        continue;
+      }
       Bits direct = m == 0 ? from & KingKeepsForm[t.pawns] : plain ? from : 0;
       if (t.alike && m >= 2) direct &= m == 2 ? One(c.square[3]) - 1 : ~(One(c.square[2]) * 2 - 1);
       if (from & ~direct) SettleMirrored(c, m, from & ~direct, level);
