@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <thread>
+#include <utility>
 #include "board/board.h"
 #include "egbb/egbb.h"
 
@@ -325,6 +326,7 @@ struct Retrograde {
   OpenSet open, openTransposed;  // the second by transposed entries, for the first of four men
   std::vector<std::vector<uint32_t>> due;  // positions whose best exit wins or loses at a level
   std::vector<uint32_t> next;              // positions settled for the next level
+  std::vector<uint32_t> sorted;            // room for sorting a level's positions
   uint64_t positions = 0;
 
   // A legal stored position gets its moves counted and exits valued; mates start the
@@ -498,6 +500,22 @@ struct Retrograde {
       }
   }
 
+  // Orders positions as their entries (packed positions sort alike: side, white king, black king,
+  // men), so that their predecessors are reached in the order of memory, by two passes of a radix
+  // sort over the 25 bits.
+  void SortByEntry(std::vector<uint32_t>& positions) {
+    constexpr int DigitBits = 13, Digits = 1 << DigitBits;
+    sorted.resize(positions.size());
+    for (int shift : {0, DigitBits}) {
+      std::vector<uint32_t> starts(Digits, 0);
+      for (uint32_t x : positions) starts[x >> shift & (Digits - 1)]++;
+      uint32_t sum = 0;
+      for (uint32_t& start : starts) sum += std::exchange(start, sum);
+      for (uint32_t x : positions) sorted[starts[x >> shift & (Digits - 1)]++] = x;
+      positions.swap(sorted);
+    }
+  }
+
   // Level by level from the mates; returns the longest distance found.
   int Run() {
     const uint64_t size = EgbbTables[t.table].size;
@@ -520,6 +538,7 @@ struct Retrograde {
         }
       }
       if (!frontier.empty()) longest = level;
+      SortByEntry(frontier);
       for (uint32_t packed : frontier) Propagate(packed, level);
     }
     return longest;
@@ -627,7 +646,7 @@ bool Make(const std::string& directory, int table) {
   for (int successor : Successors(table))
     if (successor >= 0 && !Require(directory, successor)) return false;
   const auto start = std::chrono::steady_clock::now();
-  Retrograde work{Layout(table), Values[table], {}, {}, {}, {}, {}};
+  Retrograde work{Layout(table), Values[table], {}, {}, {}, {}, {}, {}};
   const int longest = work.Run();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return TableWriter.Start(directory, table, work.positions, longest, seconds);
