@@ -5,8 +5,9 @@
 #                (address and undefined-behaviour checkers) running the fast and slow tests,
 #                then every fuzz target for TEST_FUZZ_SECONDS
 #   make bench   speed figures and the search node signature (build/tirvex_bench), and the
-#                endgame tables' generation time, size, probe time and memory, and the
-#                conversion commands on the master collection (tools/records_bench.sh)
+#                endgame tables' generation (CPU time, positions per second), size, probe time
+#                and memory, and the conversion commands on the master collection
+#                (tools/records_bench.sh)
 #   make match   20 games of 1 minute + 1 second against fairymax under xboard, with the score
 #   make fuzz    the libFuzzer targets (clang), FUZZ_SECONDS each (default 60)
 #   make book    an opening book from PGN games: make book PGN=games.pgn [BOOK=run/book]
