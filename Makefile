@@ -5,8 +5,9 @@
 #                (address and undefined-behaviour checkers) running the fast and slow tests,
 #                then every fuzz target for TEST_FUZZ_SECONDS
 #   make bench   speed figures and the search node signature (build/tirvex_bench), and the
-#                endgame tables' generation time, size, probe time and memory, and the
-#                conversion commands on the master collection (tools/records_bench.sh)
+#                endgame tables' generation (CPU time, positions per second), size, probe time
+#                and memory, and the conversion commands on the master collection
+#                (tools/records_bench.sh)
 #   make scale   the conversions and the book pipeline on collections of 5,000 to 200,000 games
 #                (the master games cut short), with time and peak memory per stage
 #   make match   20 games of 1 minute + 1 second against fairymax under xboard, with the score

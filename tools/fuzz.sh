@@ -15,7 +15,7 @@ status=0
 for target in "$build"/*_fuzz; do
   [ -x "$target" ] || continue
   name=$(basename "$target")
-  corpus=$(mktemp -d)
+  corpus=$(mktemp -d -p /dev/shm 2> /dev/null || mktemp -d)  # in memory: runs add files to it
   cp -r "$source_dir/tests/fuzz/corpus/$name/." "$corpus" 2> /dev/null
   options=(-max_total_time="$seconds" -timeout=60 -rss_limit_mb=4096 -max_len=4096 -print_final_stats=1
     -artifact_prefix="$findings/$name-")

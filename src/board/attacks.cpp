@@ -87,18 +87,25 @@ bool ValidateCastle(int from, int to, int kind, int side) {
 void ComputeCheckers(CheckInfo* info) {
   int side = Position.SideToMove, enemy = Enemy(side), k = Position.KingSquare[side];
   info->checkers = 0;
+  info->screens = 0;
   Bitboard queens = Pieces(QueenOf(enemy));
   Bitboard straight = queens | Pieces(RookOf(enemy)), diagonal = queens | Pieces(BishopOf(enemy));
   if ((straight | diagonal) & QueenRays[k]) {
+    // A screen is seen both from the king and from a slider on one of its lines.
     if (straight & RookRays[k]) {
       info->rookLines = RookAttacksFrom(k);
       info->checkers = straight & info->rookLines;
+      for (Bitboard b = straight & RookRays[k] & ~info->checkers; b; b &= b - 1)
+        info->screens |= RookAttacksFrom(LowestSquare(b)) & info->rookLines;
     }
     if (diagonal & BishopRays[k]) {
       if (!info->checkers) info->rookLines = 0;
       info->bishopLines = BishopAttacksFrom(k);
       info->checkers |= diagonal & info->bishopLines;
+      for (Bitboard b = diagonal & BishopRays[k] & ~info->checkers; b; b &= b - 1)
+        info->screens |= BishopAttacksFrom(LowestSquare(b)) & info->bishopLines;
     }
+    info->screens &= Position.ColourBoard[side];
   }
   info->checkers |= KnightAttacks[k] & Pieces(KnightOf(enemy));
   info->checkers |= PawnAttacks[side][k] & Pieces(PawnOf(enemy));
@@ -113,6 +120,14 @@ bool KingAttackedAfterMove(Move move, int side) {
   if (SquareAttackedBy(Position.KingSquare[side], Enemy(side), side)) return true;
   int kind = MoveKind(move);
   return kind >= KindBlackShortCastle && CastlePathAttacked(kind, side);
+}
+
+bool KingAttackedAfterMove(Move move, int side, const CheckInfo& before) {
+  const int kind = MoveKind(move);
+  if (!before.checkers && MoveTo(move) != Position.KingSquare[side] && kind != KindEnPassant &&
+      kind < KindBlackShortCastle && !(before.screens & SquareMask[MoveFrom(move)]))
+    return false;
+  return KingAttackedAfterMove(move, side);
 }
 
 bool ValidateMove(Move move) {

@@ -102,6 +102,29 @@ inline int PopCount(Bitboard b) { return std::popcount(b); }
 #define POPCOUNT_CLONES
 #endif
 
+// Remembers the entries of a large table written since it was last cleared, while they are
+// few, so that clearing after a short use (a test, a fuzz run) rewrites those entries only.
+template <uint32_t Capacity>
+class WrittenEntries {
+ public:
+  void Note(uint32_t entry) {
+    if (count_ < Capacity) entries_[count_] = entry;
+    if (count_ <= Capacity) count_++;
+  }
+  // Calls clearEntry(entry) for each entry noted, or clearAll() when they were too many to keep.
+  template <typename ClearEntry, typename ClearAll>
+  void Clear(ClearEntry clearEntry, ClearAll clearAll) {
+    if (count_ > Capacity) clearAll();
+    else
+      for (uint32_t i = 0; i < count_; i++) clearEntry(entries_[i]);
+    count_ = 0;
+  }
+
+ private:
+  uint32_t entries_[Capacity];
+  uint32_t count_ = 0;
+};
+
 void InitKingAttacks();
 void InitPawnAttacks();
 void InitKnightAttacks();
@@ -194,6 +217,9 @@ struct CheckInfo {
   Bitboard checkers;
   Bitboard rookLines;
   Bitboard bishopLines;
+  // Own pieces that stand first on a line from the king towards an enemy slider, the only ones
+  // whose move can expose the king (every pinned piece, and perhaps a few more).
+  Bitboard screens;
 };
 
 struct MoveEntry {
@@ -254,6 +280,10 @@ void ComputeCheckers(CheckInfo* info);
 // True when the side to move is in check.
 bool SideToMoveInCheck();
 bool KingAttackedAfterMove(Move move, int side);
+// The same for a move of the side to move of the position that `before` describes: when it was
+// not in check, only a move of the king, en passant, castling or a move of one of its screens
+// needs the test.
+bool KingAttackedAfterMove(Move move, int side, const CheckInfo& before);
 bool ValidateMove(Move move);
 uint16_t DetectDraw(int occurrences);
 int RepetitionAfterMove(Move move);

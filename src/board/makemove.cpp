@@ -238,30 +238,27 @@ void MakeMove(Move move, PlyRecord* record) {
     Position.PawnKey ^= static_cast<uint32_t>(ZobristKeys[0][Position.EpSquare]);
     Position.EpSquare = 0;
   }
-  switch (kind) {
-    case KindQuiet:
-      SetRotated(to);
-      clock = MovePiece(from, to, side, static_cast<uint16_t>(current.HalfmoveClock + 1), record);
-      break;
-    case KindCapture: {
+  // Quiet moves and plain captures, nearly every move made, share one path.
+  if (kind == KindQuiet || kind == KindCapture) {
+    if (kind == KindCapture) {
       int units = MaterialUnits[Position.Board[to]];
       record->MaterialDelta = static_cast<int8_t>(-units);
       Position.TotalMaterial = static_cast<uint8_t>(Position.TotalMaterial - units);
       if (Position.Board[to] <= BlackPawn) Position.PawnCount[side ^ 1]--;
       else Position.PieceMaterial[side ^ 1] = static_cast<uint8_t>(Position.PieceMaterial[side ^ 1] - units);
       TakeVictim(to, side ^ 1, record);
-      MovePiece(from, to, side, 0, record);
-      break;
+    } else {
+      SetRotated(to);
     }
-    case KindEnPassant:
-      MakeEnPassant(from, to, side, record);
-      break;
-    case KindMarker:
-      MoveMakerFailure(move, false);
-    default:
-      if (kind >= KindBlackShortCastle) MakeCastle(kind, side);
-      else MakePromotion(from, to, kind, side, record);
-      break;
+    clock = MovePiece(from, to, side, kind == KindQuiet ? static_cast<uint16_t>(current.HalfmoveClock + 1) : 0, record);
+  } else if (kind == KindEnPassant) {
+    MakeEnPassant(from, to, side, record);
+  } else if (kind == KindMarker) {
+    MoveMakerFailure(move, false);
+  } else if (kind >= KindBlackShortCastle) {
+    MakeCastle(kind, side);
+  } else {
+    MakePromotion(from, to, kind, side, record);
   }
   HistoryTop++;
   KeyHistory[HistoryTop].Key = Position.PositionKey;

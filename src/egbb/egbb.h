@@ -51,6 +51,44 @@ inline constexpr uint8_t EgbbDistanceValue(int plies) { return static_cast<uint8
 inline constexpr bool EgbbIsDistance(uint8_t v) { return v >= 2; }
 inline constexpr int EgbbDistance(uint8_t v) { return v - 2; }
 
+// ---- Stored orientation, shared by the index and the generator ----
+// Square maps of the board's mirror images: bit 1 exchanges the files (a with h ...), bit 2 the
+// ranks, bit 4 reflects in the a1-h8 diagonal; combined bits apply them in that order.
+inline constexpr int EgbbDiagonalMirror = 4;
+inline constexpr std::array<std::array<uint8_t, 64>, 8> EgbbMirrors = [] {
+  std::array<std::array<uint8_t, 64>, 8> maps{};
+  for (int mirror = 0; mirror < 8; mirror++)
+    for (int s = 0; s < 64; s++) {
+      int image = s ^ (mirror & 1 ? 7 : 0) ^ (mirror & 2 ? 56 : 0);
+      if (mirror & 4) image = (EgbbFileOf(image) << 3) | EgbbRankOf(image);
+      maps[mirror][s] = uint8_t(image);
+    }
+  return maps;
+}();
+inline constexpr bool EgbbOnDiagonal(int s) { return EgbbFileOf(s) == EgbbRankOf(s); }
+// Row 0 for tables without pawns, whose white king stands in the triangle a1-d1-d4; row 1 for
+// tables with pawns, king on files a-d. By the white king's square: the mirror image that brings
+// it there (the files, then the ranks, then the diagonal as needed), and its slot there.
+inline constexpr std::array<std::array<uint8_t, 64>, 2> EgbbKingMirror = [] {
+  std::array<std::array<uint8_t, 64>, 2> mirror{};
+  for (int s = 0; s < 64; s++) {
+    const int file = EgbbFileOf(s) > 3 ? 7 - EgbbFileOf(s) : EgbbFileOf(s);
+    const int rank = EgbbRankOf(s) > 3 ? 7 - EgbbRankOf(s) : EgbbRankOf(s);
+    mirror[0][s] = uint8_t((EgbbFileOf(s) > 3 ? 1 : 0) | (EgbbRankOf(s) > 3 ? 2 : 0) | (rank > file ? 4 : 0));
+    mirror[1][s] = uint8_t(EgbbFileOf(s) > 3 ? 1 : 0);
+  }
+  return mirror;
+}();
+inline constexpr std::array<std::array<int8_t, 64>, 2> EgbbKingSlot = [] {
+  std::array<std::array<int8_t, 64>, 2> slot{};
+  int triangle = 0;
+  for (int s = 0; s < 64; s++) {
+    slot[0][s] = EgbbFileOf(s) <= 3 && EgbbRankOf(s) <= EgbbFileOf(s) ? int8_t(triangle++) : int8_t(-1);
+    slot[1][s] = EgbbFileOf(s) <= 3 ? int8_t(EgbbRankOf(s) * 4 + EgbbFileOf(s)) : int8_t(-1);
+  }
+  return slot;
+}();
+
 // Where a position is stored: its table (-1: the two kings alone, always drawn) and entry.
 struct EgbbLocation {
   int table;
@@ -59,8 +97,6 @@ struct EgbbLocation {
 // Finds the entry of a legal-looking position of any colours and orientation (kings apart,
 // men on distinct squares, no pawn on the first or last rank); false for anything else.
 bool EgbbLocate(const EgbbPosition& p, EgbbLocation& where);
-// One of the positions stored at an entry (men in index order, white stronger).
-void EgbbDecode(int table, uint64_t index, EgbbPosition& p);
 // The call's answer for a value: a win in n plies 17000 - 10 n, a loss its negation, a draw
 // 0, no position 99999.
 int EgbbScore(uint8_t value);

@@ -64,29 +64,8 @@ constexpr std::array<std::array<int8_t, 13>, 7> BuildTableByCodes() {
 }
 constexpr auto TableByCodes = BuildTableByCodes();
 
-// The white king's slot in the triangle a1-d1-d4 and back.
-constexpr std::array<int8_t, 64> BuildTriangleSlot() {
-  std::array<int8_t, 64> slot{};
-  int n = 0;
-  for (int s = 0; s < 64; s++) slot[s] = EgbbFileOf(s) <= 3 && EgbbRankOf(s) <= EgbbFileOf(s) ? int8_t(n++) : int8_t(-1);
-  return slot;
-}
-constexpr auto TriangleSlot = BuildTriangleSlot();
-constexpr std::array<int8_t, 10> BuildTriangleSquare() {
-  std::array<int8_t, 10> square{};
-  for (int s = 0; s < 64; s++)
-    if (TriangleSlot[s] >= 0) square[TriangleSlot[s]] = int8_t(s);
-  return square;
-}
-constexpr auto TriangleSquare = BuildTriangleSquare();
-
-constexpr int FlipFile(int s) { return s ^ 7; }
-constexpr int FlipRank(int s) { return s ^ 56; }
-constexpr int FlipDiagonal(int s) { return (EgbbFileOf(s) << 3) | EgbbRankOf(s); }
-
-template <typename Map>
-void MapSquares(EgbbPosition& p, Map map) {
-  for (int m = 0; m < p.count; m++) p.square[m] = map(p.square[m]);
+void MapSquares(EgbbPosition& p, int mirror) {
+  for (int m = 0; m < p.count; m++) p.square[m] = EgbbMirrors[mirror][p.square[m]];
 }
 
 bool ValidCode(int code, int m) {
@@ -122,7 +101,7 @@ bool ColoursExchanged(const EgbbPosition& p) {
 void ExchangeColours(EgbbPosition& p) {
   p.side ^= 1;
   std::swap(p.square[0], p.square[1]);
-  MapSquares(p, FlipRank);
+  MapSquares(p, 2);
   for (int m = 2; m < p.count; m++) p.code[m] += EgbbIsBlack(p.code[m]) ? -EgbbBlack : EgbbBlack;
 }
 
@@ -135,8 +114,7 @@ void OrderMen(EgbbPosition& p) {
 }
 
 uint64_t EntryNumber(const EgbbTable& t, const EgbbPosition& p) {
-  int wk = p.square[0];
-  uint64_t i = uint64_t(p.side) * t.kingSlots + (t.kingSlots == 10 ? TriangleSlot[wk] : EgbbRankOf(wk) * 4 + EgbbFileOf(wk));
+  uint64_t i = uint64_t(p.side) * t.kingSlots + EgbbKingSlot[t.kingSlots == 32][p.square[0]];
   i = i * 64 + p.square[1];
   for (int m = 2; m < p.count; m++) i = i * Range(p.code[m]) + (p.square[m] - Lowest(p.code[m]));
   return i;
@@ -145,16 +123,13 @@ uint64_t EntryNumber(const EgbbTable& t, const EgbbPosition& p) {
 // The entry of the stored mirror image: white king on files a-d, and without pawns in the
 // triangle a1-d1-d4, the smaller entry of the two forms when it stands on the diagonal.
 uint64_t CanonicalEntry(const EgbbTable& t, EgbbPosition& p) {
-  if (EgbbFileOf(p.square[0]) > 3) MapSquares(p, FlipFile);
-  if (t.kingSlots == 10) {
-    if (EgbbRankOf(p.square[0]) > 3) MapSquares(p, FlipRank);
-    if (EgbbRankOf(p.square[0]) > EgbbFileOf(p.square[0])) MapSquares(p, FlipDiagonal);
-  }
+  const bool pawns = t.kingSlots == 32;
+  MapSquares(p, EgbbKingMirror[pawns][p.square[0]]);
   OrderMen(p);
   uint64_t entry = EntryNumber(t, p);
-  if (t.kingSlots == 10 && EgbbRankOf(p.square[0]) == EgbbFileOf(p.square[0])) {
+  if (!pawns && EgbbOnDiagonal(p.square[0])) {
     EgbbPosition mirrored = p;
-    MapSquares(mirrored, FlipDiagonal);
+    MapSquares(mirrored, EgbbDiagonalMirror);
     OrderMen(mirrored);
     entry = std::min(entry, EntryNumber(t, mirrored));
   }
@@ -181,23 +156,6 @@ bool EgbbLocate(const EgbbPosition& position, EgbbLocation& where) {
   int table = TableByCodes[p.code[2]][p.count == 4 ? p.code[3] : 0];
   where = {table, CanonicalEntry(EgbbTables[table], p)};
   return true;
-}
-
-void EgbbDecode(int table, uint64_t index, EgbbPosition& p) {
-  const EgbbTable& t = EgbbTables[table];
-  p.count = 2 + t.men;
-  for (int m = p.count - 1; m >= 2; m--) {
-    p.code[m] = t.code[m - 2];
-    p.square[m] = int(index % Range(p.code[m])) + Lowest(p.code[m]);
-    index /= Range(p.code[m]);
-  }
-  p.code[1] = EgbbKing + EgbbBlack;
-  p.square[1] = int(index % 64);
-  index /= 64;
-  int slot = int(index % t.kingSlots);
-  p.side = int(index / t.kingSlots);
-  p.code[0] = EgbbKing;
-  p.square[0] = t.kingSlots == 10 ? TriangleSquare[slot] : (slot / 4) * 8 + slot % 4;
 }
 
 int EgbbScore(uint8_t value) {

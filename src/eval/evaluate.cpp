@@ -10,8 +10,15 @@
 
 uint32_t PawnCache[PawnCacheSize];
 
+namespace {
+// Entries written since the last clear, so that a clear after a short use rewrites only those.
+WrittenEntries<1 << 12> WrittenPawnEntries;
+}  // namespace
+
 // Empties every pawn-cache word (run by every position setup).
-void ClearPawnCache() { std::memset(PawnCache, 0, sizeof PawnCache); }
+void ClearPawnCache() {
+  WrittenPawnEntries.Clear([](uint32_t e) { PawnCache[e] = 0; }, [] { std::memset(PawnCache, 0, sizeof PawnCache); });
+}
 
 namespace {
 
@@ -157,6 +164,7 @@ int16_t PawnScore(int phase) {
   if ((word & 0xFFFF) != 0 && (word >> 20) == (key >> 20)) return static_cast<int16_t>((word & 0xFFFF) - 8190);
   const int16_t* table = PhaseTables[PstPawn][phase];
   const auto score = static_cast<int16_t>(PawnStructure<White>(table) - PawnStructure<Black>(table));
+  WrittenPawnEntries.Note(key & (PawnCacheSize - 1));
   word = (key & 0xFFF00000) | (static_cast<uint32_t>(score + 8190) & 0xFFFFF);
   return score;
 }

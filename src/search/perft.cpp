@@ -1,5 +1,6 @@
 // Perft: counts the legal move tree of the current position depth by depth,
 // through the same ply records, move stack, generators and move maker as the search.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include "movegen/movegen.h"
@@ -8,12 +9,16 @@
 namespace {
 constexpr int MaxPerftDepth = 127;
 
-// Every PollInterval nodes the input is looked at as the search looks at it: "?", "quit", the
-// end of the input, a move, or a word that ends a search stop the count.
+// Nodes between two looks at the input: PollInterval, or the node limit when it is lower.
+uint32_t PollStep() { return SearchLimits.nodes ? std::min(PollInterval, SearchLimits.nodes) : PollInterval; }
+
+// Every poll step the input is looked at as the search looks at it: "?", "quit", the end of the
+// input, a move, or a word that ends a search stop the count, as does the node limit.
 bool PerftStopped() {
   if (NodeCount <= NextPollAt || StopSearch) return StopSearch;
-  NextPollAt += PollInterval;
+  NextPollAt += PollStep();
   ReadSearchInput();
+  if (SearchLimits.nodes && NodeCount >= SearchLimits.nodes) StopSearch = true;
   return StopSearch;
 }
 }  // namespace
@@ -32,7 +37,7 @@ uint64_t PerftCount(int depth) {
     NodeCount++;
     MakeMove(move, record);
     CurrentPly = record + 1;
-    if (!KingAttackedAfterMove(move, mover)) {
+    if (!KingAttackedAfterMove(move, mover, record->Check)) {
       count++;
       if (depth > 1) {
         CurrentPly->ListEnd = nullptr;
@@ -54,7 +59,7 @@ void Perft(int n) {
   if (n > room) n = room;
   start->ListEnd = MoveStack;
   NodeCount = 0;
-  NextPollAt = PollInterval;
+  NextPollAt = PollStep();
   StopSearch = false;
   InputStop = Waits;
   CurrentPly = start + 1;

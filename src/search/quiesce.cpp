@@ -57,6 +57,8 @@ int Quiesce(int depth, int ply, int alpha, int beta) {
     bestMove = MarkerNoBestMove;
   }
   SaveBoardState(r);
+  // The children's table buckets load from memory while the moves are ordered and searched.
+  for (const MoveEntry* e = r->ListStart; e < r->ListEnd; e++) PrefetchTTAfter(e->Move);
   LiftQuiesceMoves(r);
   BeginSelection(r);
 

@@ -188,7 +188,7 @@ void PrepareRootSearch() {
   CurrentPly = Root;
   CheckCount[Black] = CheckCount[White] = 0;
   NodeCount = 0;
-  NextPollAt = ClockInterval;
+  NextPollAt = SearchLimits.clockNodes;
 }
 
 int RootSearch(int alpha, int beta) {

@@ -152,6 +152,8 @@ int Search(int depth, int ply, int alpha, int beta, int nullAllowed) {
 
   if (!r->ListEnd) r->ListEnd = inCheck ? GenerateEvasions(r->ListStart, &r->Check) : GenerateMoves(r->ListStart);
   SaveBoardState(r);
+  // The children's table buckets load from memory while the moves are ordered and searched.
+  for (const MoveEntry* e = r->ListStart; e < r->ListEnd; e++) PrefetchTTAfter(e->Move);
   LiftHashAndKillers(r, LiftLimit);
   BeginSelection(r);
 
@@ -173,7 +175,7 @@ int Search(int depth, int ply, int alpha, int beta, int nullAllowed) {
     CurrentPly = child;
 
     int score;
-    if (KingAttackedAfterMove(m, side)) {
+    if (KingAttackedAfterMove(m, side, r->Check)) {
       score = -ScoreInfinity;
     } else if (DetectDraw(1)) {
       score = 0;

@@ -10,8 +10,14 @@ inline constexpr int ScoreMate = 8100;       // mated at ply p scores p - 8100
 inline constexpr int ScoreIllegal = -8191;   // root list: illegal or excluded by the bitbases
 inline constexpr int BitbaseNoResult = 99999;
 inline constexpr uint32_t PollInterval = 16384;  // nodes between two looks at the input in perft
-inline constexpr uint32_t ClockInterval = 1024;  // nodes between two clock readings of the search
-inline constexpr int64_t InputInterval = 5;      // milliseconds between two looks at the input
+// How often a search reads the clock and looks at the input, and how far it may go. The engine
+// keeps these; a test harness may shorten them.
+struct SearchLimitSettings {
+  uint32_t clockNodes = 1024;     // nodes between two clock readings
+  int64_t inputMilliseconds = 5;  // between two looks at the input
+  uint32_t nodes = 0;             // nodes counted before a search or perft stops, 0 for no limit
+};
+extern SearchLimitSettings SearchLimits;
 
 // ---- Transposition table ----
 enum BoundType : int { BoundExact = 0, BoundLower = 0x80, BoundUpper = 0x100 };
@@ -38,6 +44,22 @@ inline int TTScore(const TTSlot* s) { return static_cast<int>(s->Word2 >> 18) - 
 
 // The first slot of the position's bucket that holds it, or nullptr.
 TTSlot* ProbeTT(uint64_t key, int side);
+// Starts loading the bucket of the position after a move (both cache lines it may span), so that
+// the child's probe finds it in the cache: the searches call it for every move of a list once it
+// is made, and the loads overlap while the moves are ordered and searched. The key is foreseen
+// from the piece moved, the piece taken and the en-passant square given up, all that most moves
+// change; for the others the load is wasted. Always inlined: a call to a function that only
+// prefetches counts as free of effects, and the compiler drops it.
+[[gnu::always_inline]] inline void PrefetchTTAfter(Move move) {
+  const int from = MoveFrom(move), to = MoveTo(move), piece = Position.Board[from], taken = Position.Board[to];
+  uint64_t key = Position.PositionKey ^ ZobristKeys[piece][from] ^ ZobristKeys[piece][to];
+  if (taken) key ^= ZobristKeys[taken][to];
+  if (Position.EpSquare) key ^= ZobristKeys[0][Position.EpSquare];
+  const auto* bucket = reinterpret_cast<const char*>(
+      &TTHalves[Position.SideToMove ^ 1][static_cast<uint32_t>(key) & (TTBucketCount - 1)]);
+  __builtin_prefetch(bucket);
+  __builtin_prefetch(bucket + sizeof(TTBucket) - 1);
+}
 void StoreTT(uint64_t key, int side, Move move, int score, int depth, int bound);
 void StoreRootTT(uint64_t key, int side, Move move, int score, int depth, int bound);
 void ClearTT();

@@ -24,6 +24,7 @@ int64_t SearchStart;
 uint32_t BudgetGeneration;
 int64_t MoveDeadline = -1;
 SearchEffect InputStop;
+SearchLimitSettings SearchLimits;
 bool (*ReadSearchInput)() = [] { return false; };
 
 bool TimeUp() {
@@ -33,16 +34,16 @@ bool TimeUp() {
   return SearchStart + MoveBudget - now <= 0 && IterationDepth > 2;
 }
 
-// The clock is read every ClockInterval nodes and the input looked at every InputInterval
+// The clock (and the node limit) is read every 1,024 nodes and the input looked at every 5
 // milliseconds, so that a slow build or machine still stops at the hard limit and notices the
 // opponent's move in time.
 bool CheckTimeAndInput() {
   static int64_t lastInputLook;
   if (NodeCount <= NextPollAt || StopSearch) return StopSearch;
-  NextPollAt += ClockInterval;
-  if (TimeUp()) return StopSearch = true;
+  NextPollAt += SearchLimits.clockNodes;
+  if (TimeUp() || (SearchLimits.nodes && NodeCount >= SearchLimits.nodes)) return StopSearch = true;
   int64_t now = Now();
-  if (now - lastInputLook < InputInterval) return false;
+  if (now - lastInputLook < SearchLimits.inputMilliseconds) return false;
   lastInputLook = now;
   if (ReadSearchInput()) {
     if (StopSearch) return true;

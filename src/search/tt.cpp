@@ -21,9 +21,9 @@ constexpr int MostTTMegabytes = 1 << 16;
 void* Mapped;
 size_t MappedLength;
 
-// False while every slot is zero, as at start-up: clearing is then skipped, so that starting
-// the engine does not touch the 36 MB.
-bool TableInUse = false;
+// The buckets stored into since the last clear (half * TTBucketCount + bucket number): clearing
+// after a short search rewrites only those, and with none (as at start-up) nothing.
+WrittenEntries<1 << 14> StoredBuckets;
 
 constexpr uint32_t KeyCheckMask = 0xFFF80000;  // key bits 16-18 are bucket-index bits and are not compared
 
@@ -31,6 +31,12 @@ inline uint32_t KeyLow(uint64_t key) { return static_cast<uint32_t>(key); }
 inline uint32_t KeyHigh(uint64_t key) { return static_cast<uint32_t>(key >> 32); }
 
 inline TTBucket& BucketOf(uint64_t key, int side) { return TTHalves[side][KeyLow(key) & (TTBucketCount - 1)]; }
+
+// The bucket of a store, noted for the next clear.
+inline TTBucket& StoredBucket(uint64_t key, int side) {
+  StoredBuckets.Note(side * TTBucketCount + (KeyLow(key) & (TTBucketCount - 1)));
+  return BucketOf(key, side);
+}
 
 inline bool Holds(const TTSlot& s, uint64_t key) {
   return ((s.Word0 ^ KeyLow(key)) & KeyCheckMask) == 0 && s.Word1 == KeyHigh(key);
@@ -45,7 +51,6 @@ inline uint32_t PackWord2(int score, int depth, int bound) {
 }
 
 inline TTSlot NewSlot(uint64_t key, Move move, int score, int depth, int bound) {
-  TableInUse = true;
   return TTSlot{(KeyLow(key) & 0xFFFF0000) | move, KeyHigh(key), PackWord2(score, depth, bound)};
 }
 
@@ -90,7 +95,7 @@ TTSlot* ProbeTT(uint64_t key, int side) {
 }
 
 void StoreTT(uint64_t key, int side, Move move, int score, int depth, int bound) {
-  TTSlot* slot = BucketOf(key, side).Slot;
+  TTSlot* slot = StoredBucket(key, side).Slot;
   if (Holds(slot[0], key)) {
     if (Improves(slot[0], depth, bound)) Rewrite(slot[0], move, score, depth, bound);
   } else if (MayGiveUp(slot[0], depth, bound)) {
@@ -104,7 +109,7 @@ void StoreTT(uint64_t key, int side, Move move, int score, int depth, int bound)
 }
 
 void StoreRootTT(uint64_t key, int side, Move move, int score, int depth, int bound) {
-  TTSlot* slot = BucketOf(key, side).Slot;
+  TTSlot* slot = StoredBucket(key, side).Slot;
   if (Holds(slot[0], key)) {
     if (Improves(slot[0], depth, bound)) Rewrite(slot[0], move, score, depth, bound);
   } else {
@@ -116,9 +121,8 @@ void StoreRootTT(uint64_t key, int side, Move move, int score, int depth, int bo
 void ClearTT() {
   static const bool hugePages = madvise(DefaultTable, sizeof(DefaultTable), MADV_HUGEPAGE) == 0;
   (void)hugePages;
-  if (!TableInUse) return;
-  for (TTBucket* half : TTHalves) std::memset(half, 0, TableBytes() / 2);
-  TableInUse = false;
+  StoredBuckets.Clear([](uint32_t b) { TTHalves[b / TTBucketCount][b % TTBucketCount] = TTBucket{}; },
+                      [] { for (TTBucket* half : TTHalves) std::memset(half, 0, TableBytes() / 2); });
 }
 
 // A new mapping's pages read as zero until written, as the default table's do.
@@ -126,10 +130,9 @@ bool ResizeTT(int megabytes) {
   size_t bytes = size_t(std::clamp(megabytes, 0, MostTTMegabytes)) << 20;
   uint32_t buckets = FewestTTBuckets;
   while (size_t(4) * buckets * sizeof(TTBucket) <= bytes) buckets *= 2;
-  if (buckets == TTBucketCount) {
-    ClearTT();
-    return true;
-  }
+  // The table left behind is left empty: the default one may be taken up again.
+  ClearTT();
+  if (buckets == TTBucketCount) return true;
   void* mapped = nullptr;
   size_t length = size_t(2) * buckets * sizeof(TTBucket) + HugePage;
   if (buckets != DefaultTTBuckets) {
@@ -148,8 +151,6 @@ bool ResizeTT(int megabytes) {
   TTBucketCount = buckets;
   TTHalves[0] = table;
   TTHalves[1] = table + buckets;
-  TableInUse = !mapped;  // a fresh mapping is empty; the default table may hold an old game
-  ClearTT();
   return true;
 }
 

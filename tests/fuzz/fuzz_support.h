@@ -1,18 +1,28 @@
 // Shared by the fuzz targets: one-time start-up of the engine's tables, with standard output
 // silenced and the working directory moved to a scratch directory, so that nothing a target
-// runs can write into the source tree; and a book lookup.
+// runs can write into the source tree (and the files it writes stay in memory); and a book
+// lookup.
 #pragma once
 #include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include "book/book.h"
 #include "engine/engine.h"
 #include "eval/eval.h"
 
+// The scratch directory, in memory where the system has /dev/shm, removed at exit.
+inline void EnterScratchDirectory() {
+  static char pattern[] = "/dev/shm/tirvex-fuzz-XXXXXX";
+  static char fallback[] = "/tmp/tirvex-fuzz-XXXXXX";
+  static const char* directory = mkdtemp(pattern) ? pattern : mkdtemp(fallback);
+  if (!directory || chdir(directory) != 0) std::abort();
+  std::atexit([] { std::filesystem::remove_all(directory); });
+}
+
 inline void FuzzStartup() {
   static bool done = [] {
-    char pattern[] = "/tmp/tirvex-fuzz-XXXXXX";
-    if (!mkdtemp(pattern) || chdir(pattern) != 0) std::abort();
+    EnterScratchDirectory();
     if (!std::freopen("/dev/null", "w", stdout)) std::abort();
     InitTables();
     InitPhaseTables();

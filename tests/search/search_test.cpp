@@ -141,6 +141,21 @@ TEST(Perft, PrintsTheTableOfCumulativeCounts) {
   EXPECT_TRUE(Contains(mated, "total nodes: 0\n"));
 }
 
+// A harness's node limit ends a search and a perft at a clock reading past it, however deep
+// they were asked to go: the search at the second at most (stopped before depth 6, iterative
+// deepening starts over once and stops at the next reading).
+TEST(Search, NodeLimitStopsSearchAndPerft) {
+  const SearchLimitSettings engine = SearchLimits;
+  SearchLimits = {32, 5, 300};
+  ASSERT_TRUE(SetupGame(InitialFen));
+  EXPECT_LE(SearchCurrent(40).Nodes, 300u + 2 * 32u);
+  testing::internal::CaptureStdout();
+  Perft(8);
+  testing::internal::GetCapturedStdout();
+  EXPECT_LE(NodeCount, 300u + 300u);
+  SearchLimits = engine;
+}
+
 // Sets up fen and prepares the records for a quiescence search of it at ply 1.
 void Prepare(const char* fen) {
   ASSERT_TRUE(SetupGame(fen)) << fen;

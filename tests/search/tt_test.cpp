@@ -1,5 +1,6 @@
 // Transposition table: what a probe gives back, the replacement rules of one bucket, and the
 // maintenance passes between moves.
+#include <algorithm>
 #include "search_support.h"
 
 using namespace search_test;
@@ -119,6 +120,22 @@ TEST_F(Table, MaintenancePasses) {
   EXPECT_LT(TTAge(x), 64);
   EXPECT_EQ(Entry(TTMove(x), TTBound(x), TTScore(x)), Entry(K('X').move, BoundUpper, -77));
   EXPECT_EQ(SearchAge, 384);
+}
+
+// A clear empties every bucket written since the last one: a few, rewritten one by one, or more
+// than its list holds (16,384), by the whole table.
+TEST_F(Table, ClearEmptiesEveryWrittenBucket) {
+  for (int stores : {3, 20000}) {
+    uint64_t key = 0x9E3779B97F4A7C15ull;
+    for (int i = 0; i < stores; i++, key = key * 6364136223846793005ull + 1442695040888963407ull)
+      StoreTT(key, i & 1, K('X').move, i, 1 + i % 60, BoundExact);
+    ClearTT();
+    for (const TTBucket* half : TTHalves) {
+      const auto* bytes = reinterpret_cast<const uint8_t*>(half);
+      const std::ptrdiff_t size = std::ptrdiff_t(TTBucketCount) * sizeof(TTBucket);
+      EXPECT_EQ(std::count(bytes, bytes + size, 0), size) << stores << " stores";
+    }
+  }
 }
 
 }  // namespace
