@@ -60,7 +60,7 @@ bool LoadIndex(BookFile& file, const char* name, char* message, size_t size) {
     std::snprintf(message, size, statted ? "Wrong file format '%s'.\n" : "Cannot get file statistics: '%s'.\n", name);
     return false;
   }
-  for (int b = 0; b < BookBuckets; b++) file.Index[b] = static_cast<uint32_t>(LoadLittleEndian(bytes + 4 * b, 4));
+  LoadLittleEndianWords(file.Index, bytes, BookBuckets);
   return true;
 }
 
@@ -86,7 +86,7 @@ bool OpenData(BookFile& file, const char* name, char* message, size_t size) {
 }
 
 // Every bucket must lie within the records: entries never decrease nor pass the count.
-bool IndexFitsData(const BookFile& file) {
+WHOLE_TABLE_LOOP bool IndexFitsData(const BookFile& file) {
   for (int b = 1; b < BookBuckets; b++)
     if (file.Index[b] < file.Index[b - 1]) return false;
   return file.Index[BookBuckets - 1] <= file.RecordCount;

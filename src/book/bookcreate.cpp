@@ -2,6 +2,8 @@
 // when it arose by ply 41 and scored better than even for the side that had just moved. The
 // databases must be in key order, as the book's records are.
 #include <cstdio>
+#include <cstring>
+#include <algorithm>
 #include <vector>
 #include "book/book.h"
 #include "book/database.h"
@@ -22,7 +24,7 @@ bool KeepInBook(const DbRecord& record, int k) {
 
 // Writes the kept records of database k to the data file and fills the index; false when a
 // record of the database could not be read.
-bool WriteBookRecords(OpenDatabase& db, int k, std::FILE* data, std::vector<uint32_t>& index, double totals[3]) {
+bool WriteBookRecords(OpenDatabase& db, int k, std::FILE* data, uint32_t* index, double totals[3]) {
   uint64_t written = 0;
   return ScanDatabase(db, [&](const DbRecord& record) {
     totals[0] += record.WhiteWins;
@@ -39,13 +41,11 @@ bool WriteBookRecords(OpenDatabase& db, int k, std::FILE* data, std::vector<uint
 }
 
 // Index entries of buckets without records take the count of the buckets before them.
-bool WriteIndex(std::vector<uint32_t>& index, std::FILE* file) {
-  std::vector<uint8_t> bytes(BookIndexBytes);
-  for (int b = 0; b < BookBuckets; b++) {
-    if (b > 0 && index[b] < index[b - 1]) index[b] = index[b - 1];
-    StoreLittleEndian(&bytes[4 * b], index[b], 4);
-  }
-  return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
+WHOLE_TABLE_LOOP bool WriteIndex(uint32_t* index, std::FILE* file) {
+  static uint8_t bytes[BookIndexBytes];
+  for (int b = 1; b < BookBuckets; b++) index[b] = std::max(index[b], index[b - 1]);
+  StoreLittleEndianWords(bytes, index, BookBuckets);
+  return std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes && std::fflush(file) == 0;
 }
 
 // One book file pair from database k into the new set of book files; false, with the message
@@ -66,7 +66,8 @@ bool BuildBook(OpenDatabase& db, int k, NewFileSet& set) {
     std::printf("Cannot create file: '%s'\n", dataName);
     return false;
   }
-  std::vector<uint32_t> index(BookBuckets);
+  static uint32_t index[BookBuckets];
+  std::memset(index, 0, sizeof index);
   double totals[3] = {0, 0, 0};
   if (!WriteBookRecords(db, k, data, index, totals)) {
     std::printf("Cannot read file: '%s'\n", k == White ? "white.db" : "black.db");
