@@ -100,7 +100,7 @@ fi
 points=$(awk '
   /^\[White / { white = $0 }
   /^\[Result / {
-    tirvexWhite = white ~ /tirvex/
+    tirvexWhite = tolower(white) ~ /tirvex/  # "Tirvex VERSION", as the engine names itself
     if ($0 ~ /"1-0"/) points += tirvexWhite ? 1 : 0
     else if ($0 ~ /"0-1"/) points += tirvexWhite ? 0 : 1
     else if ($0 ~ /"1\/2-1\/2"/) points += 0.5
