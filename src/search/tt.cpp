@@ -130,16 +130,24 @@ bool ResizeTT(int megabytes) {
   size_t bytes = size_t(std::clamp(megabytes, 0, MostTTMegabytes)) << 20;
   uint32_t buckets = FewestTTBuckets;
   while (size_t(4) * buckets * sizeof(TTBucket) <= bytes) buckets *= 2;
-  // The table left behind is left empty: the default one may be taken up again.
-  ClearTT();
-  if (buckets == TTBucketCount) return true;
+  if (buckets == TTBucketCount) {
+    ClearTT();
+    return true;
+  }
   void* mapped = nullptr;
   size_t length = size_t(2) * buckets * sizeof(TTBucket) + HugePage;
   if (buckets != DefaultTTBuckets) {
     mapped = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (mapped == MAP_FAILED) return false;
   }
-  if (Mapped) munmap(Mapped, MappedLength);
+  // The table left behind: the default one is emptied, since it may be taken up again; a mapped
+  // one simply goes, without a pass over all its buckets.
+  if (Mapped) {
+    StoredBuckets.Clear([](uint32_t) {}, [] {});
+    munmap(Mapped, MappedLength);
+  } else {
+    ClearTT();
+  }
   Mapped = mapped;
   MappedLength = length;
   TTBucket* table = DefaultTable[0];

@@ -16,9 +16,7 @@ std::string GameBytes() {
 void CheckMoves() {
   if (!PositionIsConsistent()) std::abort();
   MoveEntry list[MaxMovesPerList];
-  CheckInfo check;
-  ComputeCheckers(&check);
-  MoveEntry* end = check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
+  MoveEntry* end = GenerateMovesOrEvasions(list);
   for (MoveEntry* entry = list; entry < end; entry++) {
     if (!MoveIsLegal(entry->Move)) continue;
     SaveBoardState(&PlyRecords[1]);

@@ -56,9 +56,7 @@ inline bool Replay(const char* fen, const std::string& moves) { return SetupGame
 // The legal moves of the position on the board, in the generator's order.
 inline std::vector<Move> LegalMoves() {
   MoveEntry list[MaxMovesPerList];
-  CheckInfo check;
-  ComputeCheckers(&check);
-  MoveEntry* end = check.checkers ? GenerateEvasions(list, &check) : GenerateMoves(list);
+  MoveEntry* end = GenerateMovesOrEvasions(list);
   std::vector<Move> moves;
   for (MoveEntry* e = list; e < end; e++)
     if (MoveIsLegal(e->Move)) moves.push_back(e->Move);
