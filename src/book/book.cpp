@@ -6,7 +6,6 @@
 // a record, so that a lookup never reads outside the index or the file. Each file pair of a
 // set is opened on its own: the set's message names every pair that cannot be used, and the
 // others are used.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include "book/book.h"
 #include "book/little_endian.h"
 #include "movegen/movegen.h"
+#include "records/records.h"
 
 BookSet PrimaryBook, SecondaryBook;
 
@@ -30,18 +30,6 @@ void ResetBookFile(BookFile& file) {
   file.DataOpen = false;
   file.RecordCount = 0;
   file.HasCurrent = false;
-}
-
-// Opens a file for reading if it is a regular file; -1 otherwise. It is opened without waiting,
-// so that a pipe in its place is refused rather than waited on.
-int OpenRegularFile(const char* name) {
-  int descriptor = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  struct stat info;
-  if (descriptor >= 0 && (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode))) {
-    close(descriptor);
-    descriptor = -1;
-  }
-  return descriptor;
 }
 
 // Reads the index file; false with the message set when it is missing or not of the format.

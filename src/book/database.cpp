@@ -102,11 +102,14 @@ bool KeysAscend(OpenDatabase& db) {
 // is refused, not waited on), not a whole number of records, or whose keys do not ascend (when
 // checked) is refused with the message set.
 bool OpenDatabaseFile(OpenDatabase& db, const char* name, bool checkOrder, char* message) {
-  int descriptor = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (descriptor < 0 && errno == ENOENT) descriptor = open(name, O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   struct stat info;
-  if (descriptor < 0 || fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) ||
-      !(db.file = fdopen(descriptor, "rb"))) {
+  int descriptor = OpenRegularFile(name, &info);
+  if (descriptor < 0 && errno == ENOENT) {
+    int created = open(name, O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (created >= 0) close(created);
+    descriptor = OpenRegularFile(name, &info);
+  }
+  if (descriptor < 0 || !(db.file = fdopen(descriptor, "rb"))) {
     if (descriptor >= 0) close(descriptor);
     std::snprintf(message, DbMessageSize, "Cannot open file: %s\n", name);
     return false;

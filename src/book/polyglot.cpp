@@ -5,7 +5,6 @@
 // The file is read with pread, an entry or a block at a time, so a book of any size costs no
 // memory; it is never mapped or loaded. The key is computed from the board only when a book
 // move is wanted, so the search never pays for it.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "book/book.h"
 #include "book/polyglot_random.h"
 #include "movegen/movegen.h"
+#include "records/records.h"
 
 PolyglotFile PolyglotBook;
 
@@ -161,12 +161,11 @@ uint64_t NextRandom() {
 bool OpenPolyglotBook(const char* name) {
   CloseBook();
   if (!*name) return false;
-  int file = open(name, O_RDONLY | O_CLOEXEC);
-  if (file < 0) return RefuseBook("Cannot open Polyglot book '%s': %s", name, std::strerror(errno));
-  PolyglotBook.File = file;
   struct stat info;
-  if (fstat(file, &info) != 0 || !S_ISREG(info.st_mode))
-    return RefuseBook("Cannot open Polyglot book '%s': not a file", name);
+  int file = OpenRegularFile(name, &info);
+  if (file < 0 && errno) return RefuseBook("Cannot open Polyglot book '%s': %s", name, std::strerror(errno));
+  if (file < 0) return RefuseBook("Cannot open Polyglot book '%s': not a file", name);
+  PolyglotBook.File = file;
   if (info.st_size == 0 || info.st_size % PolyglotEntrySize != 0)
     return RefuseBook("Wrong Polyglot book format '%s': %lld bytes, not a whole number of 16-byte entries", name,
                       static_cast<long long>(info.st_size));

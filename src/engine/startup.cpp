@@ -1,7 +1,5 @@
 // Start-up: unbuffered standard streams, the precomputed tables and the configuration file
 // "Tirvex.ini" with the books, bitbases and table size it names.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <cstdarg>
 #include <cstdio>
@@ -112,13 +110,10 @@ void ApplyConfigLine(const char* line, Configuration& config, int number) {
 }
 
 // Opens "Tirvex.ini" in the working directory and reads it, or reports that it cannot. Only a
-// regular file is read, and it is opened without waiting, so that a pipe or device in its
-// place never holds start-up up.
+// regular file is read, so that a pipe or device in its place never holds start-up up.
 void ReadConfigurationFile(Configuration& config) {
-  int descriptor = open("Tirvex.ini", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  struct stat info;
-  std::FILE* file = nullptr;
-  if (descriptor >= 0 && fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) file = fdopen(descriptor, "r");
+  int descriptor = OpenRegularFile("Tirvex.ini");
+  std::FILE* file = descriptor >= 0 ? fdopen(descriptor, "r") : nullptr;
   if (!file) {
     if (descriptor >= 0) close(descriptor);
     std::printf("ERROR: Tirvex.ini file cannot be opened.\n");

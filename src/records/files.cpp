@@ -1,5 +1,5 @@
-// Files of the tools: lines of text read whole whatever bytes they hold, telling an output that
-// is the input itself, and sets of files made anew that replace the old ones only once all of
+// Files of the tools: regular files opened for reading without waiting, lines of text read whole
+// whatever bytes they hold, telling an output that is the input itself, and sets of files made anew that replace the old ones only once all of
 // them are whole.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,6 +31,18 @@ std::FILE* CreateTemporary(const std::string& name, std::string& temporary) {
 }
 
 }  // namespace
+
+int OpenRegularFile(const char* name, struct stat* info) {
+  struct stat status;
+  if (!info) info = &status;
+  int descriptor = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor >= 0 && (fstat(descriptor, info) != 0 || !S_ISREG(info->st_mode))) {
+    close(descriptor);
+    descriptor = -1;
+    errno = 0;
+  }
+  return descriptor;
+}
 
 // fgets reads fast but tells neither the length of a line holding a NUL nor whether a line
 // end came: the buffer is filled with line feeds first, so that the first one after the call

@@ -129,6 +129,11 @@ struct TextLine {
 // Reads the next line, keeping its first limit characters (without the line end and a carriage
 // return before it) in text, which holds limit + 2 bytes; false at the end of the file.
 bool ReadTextLine(std::FILE* file, char* text, size_t limit, TextLine& line);
+// Opens a file for reading when it is a regular one, without waiting, so that a pipe or device
+// in its place is refused rather than waited on; info (when given) gets its status. -1 otherwise:
+// errno says why open failed, and is 0 when the name is there but no regular file.
+struct stat;
+int OpenRegularFile(const char* name, struct stat* info = nullptr);
 // True when both names are one existing file, whatever the paths (same device and inode).
 bool IsSameFile(const char* a, const char* b);
 // Output files made anew as one set: each is written under a temporary name beside its own and

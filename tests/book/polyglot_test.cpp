@@ -4,6 +4,7 @@
 // keys; books written byte by byte for castling, promotions and damaged files; the weighted
 // choice with fixed numbers; and the real binary playing its first moves from the Debian book.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <cctype>
 #include <fstream>
 #include <map>
@@ -227,6 +228,7 @@ TEST(PolyglotBook, DamagedFilesAreRefusedWithTheirReason) {
   struct { std::string name, bytes, message; } rows[] = {
       {"missing.bin", "", "Cannot open Polyglot book '@missing.bin': No such file or directory"},
       {"dir", "", "Cannot open Polyglot book '@dir': not a file"},
+      {"pipe.bin", "", "Cannot open Polyglot book '@pipe.bin': not a file"},  // refused, not waited on
       {"empty.bin", "", "Wrong Polyglot book format '@empty.bin': 0 bytes, not a whole number of 16-byte entries"},
       {"short.bin", sorted + "x", "Wrong Polyglot book format '@short.bin': 33 bytes, not a whole number of 16-byte entries"},
       {"unsorted.bin", sorted + Entry(7, Word("c2", "c4"), 1), "Wrong Polyglot book format '@unsorted.bin': keys not in order at entry 2"}};
@@ -235,6 +237,7 @@ TEST(PolyglotBook, DamagedFilesAreRefusedWithTheirReason) {
     WriteBytes(dir.path + "good.bin", sorted);
     ASSERT_TRUE(OpenPolyglotBook((dir.path + "good.bin").c_str()));
     if (row.name == "dir") std::filesystem::create_directory(dir.path + row.name);
+    else if (row.name == "pipe.bin") mkfifo((dir.path + row.name).c_str(), 0600);
     else if (row.name != "missing.bin") WriteBytes(dir.path + row.name, row.bytes);
     EXPECT_FALSE(OpenPolyglotBook((dir.path + row.name).c_str()));
     std::string expected = row.message;
